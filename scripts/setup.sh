@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything that building, running and testing the tools need on a
+# fresh Debian or Ubuntu machine, then fetches yyjson's source. Safe to run
+# again: what is already there is left alone.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  libgtest-dev libgmock-dev googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine64 xvfb xdotool
+  xz-utils ca-certificates perl
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -q
+  as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+"$root/scripts/fetch-yyjson.sh"
+echo "setup: done"
