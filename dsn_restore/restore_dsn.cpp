@@ -1,0 +1,87 @@
+#include "dsn_restore/restore_dsn.h"
+
+#include "dsn_restore/backup_document.h"
+#include "dsn_restore/show_system_error.h"
+#include "dsn_restore/text_conversion.h"
+#include "win32/unique_handles.h"
+
+namespace dsn_restore {
+namespace {
+
+// Writes the members into the (new, empty) key. A value the registry refuses
+// is shown; the others are still written.
+bool WriteMembers(HKEY key, const std::vector<BackupMember>& members) {
+  bool allWritten = true;
+  for (const BackupMember& member : members) {
+    // REG_SZ data counts its terminating NUL, as readers of DSN settings expect.
+    const auto bytes = static_cast<DWORD>((member.value.size() + 1) * 2);
+    const LSTATUS status = win32::RegSetValueExW(key, member.name.c_str(), REG_SZ,
+                                                 reinterpret_cast<const BYTE*>(member.value.c_str()), bytes);
+    if (status != ERROR_SUCCESS) {
+      ShowSystemError(static_cast<DWORD>(status), u"Cannot set registry value " + member.name);
+      allWritten = false;
+    }
+  }
+  return allWritten;
+}
+
+}  // namespace
+
+bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std::u16string backupText) {
+  const BackupDocument document = ReadBackupDocument(backupText);
+  if (const auto* unreadable = std::get_if<UnreadableBackup>(&document)) {
+    ShowFailure(unreadable->readerMessage,
+                u"The backup of DSN \"" + dsnName + u"\" could not be read: the JSON reader stopped at byte " +
+                    DecimalText(static_cast<long long>(unreadable->bytePosition)) +
+                    u". The DSN was left as it was.");
+    return false;
+  }
+  if (const auto* member = std::get_if<NonStringMember>(&document)) {
+    ShowFailure(u"Cannot restore DSN " + dsnName,
+                u"The backup of DSN \"" + dsnName + u"\" was not restored: its member \"" + member->name +
+                    u"\" is not a string. The DSN was left as it was.");
+    return false;
+  }
+  const auto* backup = std::get_if<BackupMembers>(&document);
+  if (backup == nullptr) {
+    return false;  // nothing to restore: refused without a box
+  }
+
+  // The tree key is where the new DSN key is created: without it, deleting
+  // the old key would lose the DSN.
+  const std::u16string createCaption = u"Cannot create registry key " + dsnName;
+  win32::UniqueHkey tree;
+  LSTATUS status = win32::RegOpenKeyExW(root, treePath.c_str(), 0, KEY_ALL_ACCESS, tree.put());
+  if (status != ERROR_SUCCESS) {
+    ShowSystemError(static_cast<DWORD>(status), createCaption);
+    return false;
+  }
+
+  const std::u16string dsnKeyPath = treePath + u"\\" + dsnName;
+  const std::u16string deleteCaption = u"Cannot delete registry key " + dsnKeyPath;
+  {
+    win32::UniqueHkey oldKey;
+    status = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
+    if (status == ERROR_SUCCESS) {
+      status = win32::RegDeleteKeyW(oldKey.get(), u"");
+      if (status != ERROR_SUCCESS) {
+        ShowSystemError(static_cast<DWORD>(status), deleteCaption);
+        return false;
+      }
+    } else if (status != ERROR_PATH_NOT_FOUND) {
+      ShowSystemError(static_cast<DWORD>(status), deleteCaption);
+      return false;
+    }
+  }
+
+  win32::UniqueHkey newKey;
+  status = win32::RegCreateKeyExW(tree.get(), dsnName.c_str(), REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                  newKey.put());
+  if (status != ERROR_SUCCESS) {
+    ShowSystemError(static_cast<DWORD>(status), createCaption);
+    return false;
+  }
+  return WriteMembers(newKey.get(), backup->members);
+}
+
+}  // namespace dsn_restore

@@ -1,0 +1,16 @@
+#pragma once
+// The one way dsn-restore reports a failure: a message box that the user
+// dismisses before the run goes on.
+#include <string>
+
+#include "win32/platform_types.h"
+
+namespace dsn_restore {
+
+// The system's text for the code as the body, the caption as the title.
+void ShowSystemError(DWORD code, const std::u16string& caption);
+
+// A failure that has no system code: the tool's own text as the body.
+void ShowFailure(const std::u16string& caption, const std::u16string& text);
+
+}  // namespace dsn_restore

@@ -1,0 +1,178 @@
+#include "dsn_restore/restore_dsn.h"
+
+#include <gmock/gmock.h>
+
+#include "support/odbc_fixture.h"
+
+namespace dsn_restore {
+namespace {
+
+using namespace odbc_fixture;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using win32::fake::Call;
+using win32::fake::FailCall;
+using win32::fake::KeyValues;
+using win32::fake::ShownBoxes;
+
+const std::u16string kSalesKey = DsnKey(u"Sales");
+const std::u16string kSalesBackup = u"{\"Server\":\"db1\",\"Port\":\"5432\"}";
+
+class RestoreDsnTest : public FakePlatformTest {
+ protected:
+  // Sales, with two old settings and its backup, below HKEY_CURRENT_USER.
+  void SetUp() override {
+    FakePlatformTest::SetUp();
+    AddBackedUpDsn(HKEY_CURRENT_USER, u"Sales", kSalesBackup, {{u"Server", u"old"}, {u"Stale", u"x"}});
+    before_ = *KeyValues(HKEY_CURRENT_USER, kSalesKey);
+  }
+
+  bool Restore(const std::u16string& backup = kSalesBackup) {
+    return RestoreDsn(HKEY_CURRENT_USER, u"Sales", kTree, backup);
+  }
+
+  void ExpectSalesUnchanged() { EXPECT_EQ(KeyValues(HKEY_CURRENT_USER, kSalesKey), before_); }
+
+  std::vector<win32::fake::RegistryValue> before_;
+};
+
+TEST_F(RestoreDsnTest, RebuildsTheKeyFromTheMembersOnly) {
+  EXPECT_TRUE(Restore());
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1"), Sz(u"Port", u"5432")));
+  EXPECT_THAT(ShownBoxes(), IsEmpty());
+}
+
+TEST_F(RestoreDsnTest, WritesRegSzWithItsTerminatingNul) {
+  EXPECT_TRUE(Restore(u"{\"Empty\":\"\",\"Ab\":\"ab\"}"));
+  const auto values = *KeyValues(HKEY_CURRENT_USER, kSalesKey);
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_EQ(values[0].data, (std::vector<BYTE>{0, 0}));
+  EXPECT_EQ(values[1].data, (std::vector<BYTE>{'a', 0, 'b', 0, 0, 0}));
+}
+
+TEST_F(RestoreDsnTest, KeepsDocumentOrderRepeatsDefaultValueAndUnicode) {
+  EXPECT_TRUE(Restore(
+      u"{\"Port\":\"1\",\"\":\"unnamed\",\"Port\":\"2\",\"Backup\":\"{}\","
+      u"\"Name\":\"caf\u00e9 \\u00e9 \u6570\u636e \U0001F600\",\"Cut\":\"a\\u0000b\"}"));
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey),
+              ElementsAre(Sz(u"Port", u"2"), Sz(u"", u"unnamed"), Sz(u"Backup", u"{}"),
+                          Sz(u"Name", u"caf\u00e9 \u00e9 \u6570\u636e \U0001F600"), Sz(u"Cut", u"a")));
+}
+
+TEST_F(RestoreDsnTest, UnreadableBackupIsShownUnderTheReaderMessageAndChangesNothing) {
+  EXPECT_FALSE(Restore(u"{\"Server\":\"db1\",}"));
+  ExpectSalesUnchanged();
+  ASSERT_EQ(ShownBoxes().size(), 1u);
+  const auto& box = ShownBoxes()[0];
+  EXPECT_EQ(box.type, MB_OK);
+  EXPECT_EQ(box.caption, u"trailing comma is not allowed");
+  EXPECT_EQ(box.text, u"The backup of DSN \"Sales\" could not be read: the JSON reader stopped at byte 15. "
+                      u"The DSN was left as it was.");
+  EXPECT_NE(box.text, win32::fake::SystemMessage(0));
+}
+
+TEST_F(RestoreDsnTest, UnpairedSurrogateIsAReadFailure) {
+  EXPECT_FALSE(Restore(u"{\"Server\":\"\xDC01\"}"));
+  ExpectSalesUnchanged();
+  EXPECT_THAT(ShownBoxes(),
+              ElementsAre(Box(u"unpaired surrogate in UTF-16 text",
+                              u"The backup of DSN \"Sales\" could not be read: the JSON reader stopped at byte 11. "
+                              u"The DSN was left as it was.")));
+}
+
+TEST_F(RestoreDsnTest, MemberThatIsNotAStringRefusesTheWholeDocument) {
+  EXPECT_FALSE(Restore(u"{\"Server\":\"db1\",\"Port\":5432}"));
+  ExpectSalesUnchanged();
+  EXPECT_THAT(ShownBoxes(),
+              ElementsAre(Box(u"Cannot restore DSN Sales",
+                              u"The backup of DSN \"Sales\" was not restored: its member \"Port\" is not a string. "
+                              u"The DSN was left as it was.")));
+  EXPECT_EQ(win32::fake::CallCount(Call::RegOpenKeyExW), 0);
+}
+
+TEST_F(RestoreDsnTest, DocumentWithoutMembersIsRefusedWithoutABox) {
+  for (const std::u16string text : {u"{}", u"[]", u"\"Server\"", u"7"}) {
+    EXPECT_FALSE(Restore(text));
+  }
+  ExpectSalesUnchanged();
+  EXPECT_THAT(ShownBoxes(), IsEmpty());
+  EXPECT_EQ(win32::fake::TotalCallCount(), 0);
+}
+
+// Failures before the old key is deleted: one box, and the key as it was.
+struct KeptKeyCase {
+  const char* name;
+  void (*arrange)();
+  std::u16string caption;
+  DWORD code;
+};
+
+void PrintTo(const KeptKeyCase& c, std::ostream* os) { *os << c.name; }
+
+class RestoreDsnKeepsTheKey : public RestoreDsnTest, public ::testing::WithParamInterface<KeptKeyCase> {};
+
+TEST_P(RestoreDsnKeepsTheKey, ShowsOneBoxAndLeavesTheKeyAsItWas) {
+  GetParam().arrange();
+  EXPECT_FALSE(Restore());
+  ExpectSalesUnchanged();
+  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(GetParam().caption, GetParam().code)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, RestoreDsnKeepsTheKey,
+    ::testing::Values(
+        KeptKeyCase{"DsnKeyAccessDenied",
+                    [] { win32::fake::DenyAccess(HKEY_CURRENT_USER, kSalesKey, DELETE); },
+                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_ACCESS_DENIED},
+        KeptKeyCase{"DsnKeyHasSubkeys",
+                    [] { win32::fake::CreateKey(HKEY_CURRENT_USER, kSalesKey + u"\\Options"); },
+                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_ACCESS_DENIED},
+        KeptKeyCase{"DsnKeyOpenFailsWithFileNotFound",
+                    [] { FailCall(Call::RegOpenKeyExW, ERROR_FILE_NOT_FOUND, 2); },
+                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_FILE_NOT_FOUND},
+        KeptKeyCase{"DeleteFails",
+                    [] { FailCall(Call::RegDeleteKeyW, ERROR_KEY_DELETED); },
+                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_KEY_DELETED},
+        KeptKeyCase{"TreeKeyNotWritable",
+                    [] { win32::fake::DenyAccess(HKEY_CURRENT_USER, kTree, KEY_CREATE_SUB_KEY); },
+                    u"Cannot create registry key Sales", ERROR_ACCESS_DENIED},
+        KeptKeyCase{"TreeKeyOpenFails",
+                    [] { FailCall(Call::RegOpenKeyExW, ERROR_NOT_ENOUGH_MEMORY, 1); },
+                    u"Cannot create registry key Sales", ERROR_NOT_ENOUGH_MEMORY}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RestoreDsnTest, DsnKeyPathNotFoundSkipsTheDeleteAndCreates) {
+  FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
+  EXPECT_TRUE(Restore(u"{\"Server\":\"db1\"}"));
+  EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 0);
+  // The create opened the existing key: the old values stay beside the new one.
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey),
+              ElementsAre(Sz(u"Server", u"db1"), Sz(u"Stale", u"x"), Sz(u"Backup", kSalesBackup)));
+  EXPECT_THAT(ShownBoxes(), IsEmpty());
+}
+
+TEST_F(RestoreDsnTest, CreateFailingAfterTheDeleteLosesTheKeyAndSaysSo) {
+  FailCall(Call::RegCreateKeyExW, ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_FALSE(Restore());
+  EXPECT_FALSE(win32::fake::KeyExists(HKEY_CURRENT_USER, kSalesKey));
+  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot create registry key Sales", ERROR_NOT_ENOUGH_MEMORY)));
+}
+
+TEST_F(RestoreDsnTest, RefusedValueIsShownTheOthersAreWrittenAndTheDsnIsNotCounted) {
+  // Windows refuses value names longer than 16,383 units.
+  const std::u16string longName(16384, u'n');
+  EXPECT_FALSE(Restore(u"{\"Server\":\"db1\",\"" + longName + u"\":\"x\",\"Port\":\"5432\"}"));
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1"), Sz(u"Port", u"5432")));
+  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot set registry value " + longName,
+                                                       ERROR_INVALID_PARAMETER)));
+}
+
+TEST_F(RestoreDsnTest, RestoresBelowTheMachineTreeToo) {
+  AddBackedUpDsn(HKEY_LOCAL_MACHINE, u"Sales", u"{\"Server\":\"machine\"}");
+  EXPECT_TRUE(RestoreDsn(HKEY_LOCAL_MACHINE, u"Sales", kTree, u"{\"Server\":\"machine\"}"));
+  EXPECT_THAT(*KeyValues(HKEY_LOCAL_MACHINE, kSalesKey), ElementsAre(Sz(u"Server", u"machine")));
+  ExpectSalesUnchanged();
+}
+
+}  // namespace
+}  // namespace dsn_restore

@@ -1,0 +1,366 @@
+// The registry on the fake: a tree of keys below HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE, with the answers Windows gives for what the tools rely
+// on: missing keys, access rights, keys with subkeys, deleted keys, buffer
+// sizes, and values enumerated in the order they were first written.
+#include <algorithm>
+#include <cstring>
+
+#include "win32/api.h"
+#include "win32/fake/fake_state.h"
+
+namespace win32::fake {
+namespace {
+
+constexpr std::size_t kMaxKeyNameUnits = 255;
+constexpr std::size_t kMaxValueNameUnits = 16383;
+
+std::shared_ptr<Key> RootKey(HKEY root) {
+  State& s = TheState();
+  if (root == HKEY_CURRENT_USER) {
+    return s.currentUser;
+  }
+  if (root == HKEY_LOCAL_MACHINE) {
+    return s.localMachine;
+  }
+  return nullptr;
+}
+
+bool IsRoot(const Key& key) { return key.parent == nullptr && !key.deleted; }
+
+// The key a handle stands for (a root or an open key), with the handle's rights.
+std::optional<OpenKey> FromHandle(HKEY handle) {
+  if (auto root = RootKey(handle)) {
+    return OpenKey{root, KEY_ALL_ACCESS};
+  }
+  State& s = TheState();
+  const auto found = s.openKeys.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == s.openKeys.end()) {
+    return std::nullopt;
+  }
+  return found->second;
+}
+
+HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access) {
+  State& s = TheState();
+  const std::uintptr_t id = s.nextHandle;
+  s.nextHandle += 4;
+  s.openKeys[id] = OpenKey{std::move(key), access};
+  return reinterpret_cast<HKEY>(id);
+}
+
+std::vector<std::u16string_view> SplitPath(std::u16string_view path) {
+  std::vector<std::u16string_view> parts;
+  while (!path.empty()) {
+    const auto slash = path.find(u'\\');
+    const auto part = path.substr(0, slash);
+    if (!part.empty()) {
+      parts.push_back(part);
+    }
+    if (slash == std::u16string_view::npos) {
+      break;
+    }
+    path.remove_prefix(slash + 1);
+  }
+  return parts;
+}
+
+std::shared_ptr<Key> FindSubkey(const Key& key, std::u16string_view name) {
+  for (const auto& sub : key.subkeys) {
+    if (SameName(sub->name, name)) {
+      return sub;
+    }
+  }
+  return nullptr;
+}
+
+std::shared_ptr<Key> Walk(std::shared_ptr<Key> from, std::u16string_view path) {
+  for (const auto part : SplitPath(path)) {
+    from = FindSubkey(*from, part);
+    if (!from) {
+      return nullptr;
+    }
+  }
+  return from;
+}
+
+std::shared_ptr<Key> AddSubkey(Key& parent, std::u16string_view name) {
+  auto key = std::make_shared<Key>();
+  key->name = std::u16string(name);
+  key->parent = &parent;
+  parent.subkeys.push_back(key);
+  return key;
+}
+
+std::shared_ptr<Key> WalkCreating(std::shared_ptr<Key> from, std::u16string_view path) {
+  for (const auto part : SplitPath(path)) {
+    auto next = FindSubkey(*from, part);
+    from = next ? next : AddSubkey(*from, part);
+  }
+  return from;
+}
+
+std::u16string_view Text(const char16_t* text) { return text == nullptr ? std::u16string_view() : text; }
+
+RegistryValue* FindValue(Key& key, std::u16string_view name) {
+  for (auto& value : key.values) {
+    if (SameName(value.name, name)) {
+      return &value;
+    }
+  }
+  return nullptr;
+}
+
+void StoreValue(Key& key, RegistryValue value) {
+  if (RegistryValue* existing = FindValue(key, value.name)) {
+    // Rewriting a value keeps its place in the enumeration and its name.
+    existing->type = value.type;
+    existing->data = std::move(value.data);
+  } else {
+    key.values.push_back(std::move(value));
+  }
+}
+
+void Detach(Key& key) {
+  Key* parent = key.parent;
+  auto& siblings = parent->subkeys;
+  siblings.erase(std::remove_if(siblings.begin(), siblings.end(), [&](const auto& k) { return k.get() == &key; }),
+                 siblings.end());
+  key.parent = nullptr;
+  key.deleted = true;
+}
+
+}  // namespace
+
+// --- Test-facing set-up and inspection -------------------------------------------
+
+void CreateKey(HKEY root, std::u16string_view path) { WalkCreating(RootKey(root), path); }
+
+void SetValue(HKEY root, std::u16string_view path, const RegistryValue& value) {
+  StoreValue(*WalkCreating(RootKey(root), path), value);
+}
+
+void SetText(HKEY root, std::u16string_view path, std::u16string_view name, std::u16string_view text) {
+  SetValue(root, path, {std::u16string(name), REG_SZ, TextBytes(text)});
+}
+
+bool KeyExists(HKEY root, std::u16string_view path) { return Walk(RootKey(root), path) != nullptr; }
+
+std::optional<std::vector<RegistryValue>> KeyValues(HKEY root, std::u16string_view path) {
+  const auto key = Walk(RootKey(root), path);
+  if (!key) {
+    return std::nullopt;
+  }
+  return key->values;
+}
+
+std::vector<std::u16string> SubkeyNames(HKEY root, std::u16string_view path) {
+  std::vector<std::u16string> names;
+  if (const auto key = Walk(RootKey(root), path)) {
+    for (const auto& sub : key->subkeys) {
+      names.push_back(sub->name);
+    }
+  }
+  return names;
+}
+
+void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights) {
+  WalkCreating(RootKey(root), path)->denied |= rights;
+}
+
+int OpenKeyCount() { return static_cast<int>(TheState().openKeys.size()); }
+
+std::vector<BYTE> TextBytes(std::u16string_view text, bool withNul) {
+  std::vector<BYTE> bytes;
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<BYTE>(unit & 0xFF));
+    bytes.push_back(static_cast<BYTE>(unit >> 8));
+  }
+  if (withNul) {
+    bytes.push_back(0);
+    bytes.push_back(0);
+  }
+  return bytes;
+}
+
+}  // namespace win32::fake
+
+// --- The seam's registry operations --------------------------------------------------
+
+namespace win32 {
+using namespace fake;
+
+LSTATUS RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired, PHKEY result) {
+  *result = nullptr;
+  if (const auto failure = EnterCall(Call::RegOpenKeyExW)) {
+    return static_cast<LSTATUS>(*failure);
+  }
+  const auto from = FromHandle(key);
+  if (!from) {
+    return ERROR_INVALID_HANDLE;
+  }
+  if (from->key->deleted) {
+    return ERROR_KEY_DELETED;
+  }
+  if (options != 0) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  const auto target = Walk(from->key, Text(subKey));
+  if (!target) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  if ((target->denied & desired) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  *result = NewHandle(target, desired);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryInfoKeyW(HKEY key, DWORD* valueCount) {
+  if (const auto failure = EnterCall(Call::RegQueryInfoKeyW)) {
+    return static_cast<LSTATUS>(*failure);
+  }
+  const auto open = FromHandle(key);
+  if (!open) {
+    return ERROR_INVALID_HANDLE;
+  }
+  if (open->key->deleted) {
+    return ERROR_KEY_DELETED;
+  }
+  if ((open->access & KEY_QUERY_VALUE) == 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  *valueCount = static_cast<DWORD>(open->key->values.size());
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t* valueName, DWORD* valueNameUnits, BYTE* data,
+                      DWORD* dataBytes) {
+  if (const auto failure = EnterCall(Call::RegEnumValueW)) {
+    return static_cast<LSTATUS>(*failure);
+  }
+  const auto open = FromHandle(key);
+  if (!open) {
+    return ERROR_INVALID_HANDLE;
+  }
+  if (open->key->deleted) {
+    return ERROR_KEY_DELETED;
+  }
+  if ((open->access & KEY_QUERY_VALUE) == 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  const auto& values = open->key->values;
+  if (index >= values.size()) {
+    return ERROR_NO_MORE_ITEMS;
+  }
+  const RegistryValue& value = values[index];
+  // The name needs room for its NUL; the data is copied as stored.
+  if (value.name.size() + 1 > *valueNameUnits) {
+    return ERROR_MORE_DATA;
+  }
+  if (dataBytes != nullptr && value.data.size() > *dataBytes) {
+    *dataBytes = static_cast<DWORD>(value.data.size());
+    return ERROR_MORE_DATA;
+  }
+  std::memcpy(valueName, value.name.c_str(), (value.name.size() + 1) * sizeof(char16_t));
+  *valueNameUnits = static_cast<DWORD>(value.name.size());
+  if (dataBytes != nullptr) {
+    if (data != nullptr && !value.data.empty()) {
+      std::memcpy(data, value.data.data(), value.data.size());
+    }
+    *dataBytes = static_cast<DWORD>(value.data.size());
+  }
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
+  if (const auto failure = EnterCall(Call::RegDeleteKeyW)) {
+    return static_cast<LSTATUS>(*failure);
+  }
+  const auto from = FromHandle(key);
+  if (!from) {
+    return ERROR_INVALID_HANDLE;
+  }
+  if (from->key->deleted) {
+    return ERROR_KEY_DELETED;
+  }
+  const auto target = Walk(from->key, Text(subKey));
+  if (!target) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  // A root cannot be deleted, nor a key that still has subkeys.
+  if (IsRoot(*target) || !target->subkeys.empty() || (target->denied & DELETE) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  Detach(*target);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired, PHKEY result) {
+  *result = nullptr;
+  if (const auto failure = EnterCall(Call::RegCreateKeyExW)) {
+    return static_cast<LSTATUS>(*failure);
+  }
+  const auto from = FromHandle(key);
+  if (!from) {
+    return ERROR_INVALID_HANDLE;
+  }
+  if (from->key->deleted) {
+    return ERROR_KEY_DELETED;
+  }
+  if (options != REG_OPTION_NON_VOLATILE) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  const auto parts = SplitPath(Text(subKey));
+  for (const auto part : parts) {
+    if (part.size() > kMaxKeyNameUnits) {
+      return ERROR_INVALID_PARAMETER;
+    }
+  }
+  auto target = Walk(from->key, Text(subKey));
+  if (!target) {
+    if ((from->access & KEY_CREATE_SUB_KEY) == 0) {
+      return ERROR_ACCESS_DENIED;
+    }
+    target = WalkCreating(from->key, Text(subKey));
+  }
+  if ((target->denied & desired) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  *result = NewHandle(target, desired);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegSetValueExW(HKEY key, const char16_t* valueName, DWORD type, const BYTE* data, DWORD dataBytes) {
+  if (const auto failure = EnterCall(Call::RegSetValueExW)) {
+    return static_cast<LSTATUS>(*failure);
+  }
+  const auto open = FromHandle(key);
+  if (!open) {
+    return ERROR_INVALID_HANDLE;
+  }
+  if (open->key->deleted) {
+    return ERROR_KEY_DELETED;
+  }
+  if ((open->access & KEY_SET_VALUE) == 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  const auto name = Text(valueName);
+  if (name.size() > kMaxValueNameUnits) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  StoreValue(*open->key, {std::u16string(name), type, std::vector<BYTE>(data, data + dataBytes)});
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY key) {
+  if (const auto failure = EnterCall(Call::RegCloseKey)) {
+    return static_cast<LSTATUS>(*failure);
+  }
+  if (RootKey(key)) {
+    return ERROR_SUCCESS;
+  }
+  return TheState().openKeys.erase(reinterpret_cast<std::uintptr_t>(key)) == 1 ? ERROR_SUCCESS
+                                                                                : ERROR_INVALID_HANDLE;
+}
+
+}  // namespace win32

@@ -1,0 +1,85 @@
+// The fake platform's state: reset, call counting and injected failures.
+#include "win32/fake/fake_state.h"
+
+namespace win32::fake {
+
+namespace {
+// Windows' own texts (en-US) for the codes that the tools and their tests meet.
+std::map<DWORD, std::u16string> WindowsSystemMessages() {
+  return {
+      {0, u"The operation completed successfully.\r\n"},
+      {2, u"The system cannot find the file specified.\r\n"},
+      {3, u"The system cannot find the path specified.\r\n"},
+      {5, u"Access is denied.\r\n"},
+      {6, u"The handle is invalid.\r\n"},
+      {8, u"Not enough memory resources are available to process this command.\r\n"},
+      {32, u"The process cannot access the file because it is being used by another process.\r\n"},
+      {87, u"The parameter is incorrect.\r\n"},
+      {112, u"There is not enough space on the disk.\r\n"},
+      {123, u"The filename, directory name, or volume label syntax is incorrect.\r\n"},
+      {161, u"The specified path is invalid.\r\n"},
+      {206, u"The filename or extension is too long.\r\n"},
+      {234, u"More data is available.\r\n"},
+      {259, u"No more data is available.\r\n"},
+      {1018, u"Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
+  };
+}
+}  // namespace
+
+State& TheState() {
+  static State state;
+  return state;
+}
+
+void Reset() {
+  State& s = TheState();
+  s = State{};
+  s.systemMessages = WindowsSystemMessages();
+}
+
+std::optional<DWORD> EnterCall(Call call) {
+  State& s = TheState();
+  const int ofKind = ++s.callCounts[static_cast<int>(call)];
+  const int ofRun = ++s.totalCalls;
+  for (const FailureRule& rule : s.failures) {
+    const int count = rule.call ? (*rule.call == call ? ofKind : -1) : ofRun;
+    if (count < 0) {
+      continue;
+    }
+    if (rule.occurrence == 0 || rule.occurrence == count) {
+      return rule.code;
+    }
+  }
+  return std::nullopt;
+}
+
+int CallCount(Call call) { return TheState().callCounts[static_cast<int>(call)]; }
+int TotalCallCount() { return TheState().totalCalls; }
+
+void FailCall(Call call, DWORD code, int occurrence) {
+  TheState().failures.push_back({call, occurrence, code});
+}
+
+void FailNthCall(int index, DWORD code) { TheState().failures.push_back({std::nullopt, index, code}); }
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  // Windows upcases both names before comparing; ASCII and Latin-1 letters
+  // are what the tools' names use.
+  auto upper = [](char16_t c) -> char16_t {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+      return static_cast<char16_t>(c - 0x20);
+    }
+    return c;
+  };
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (upper(a[i]) != upper(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace win32::fake

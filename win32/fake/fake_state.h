@@ -1,0 +1,61 @@
+#pragma once
+// The fake platform's state, shared by the files that model its parts.
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "win32/fake/fake_win32.h"
+
+namespace win32::fake {
+
+struct Key {
+  std::u16string name;
+  std::vector<RegistryValue> values;  // in the order they were first written
+  std::vector<std::shared_ptr<Key>> subkeys;
+  Key* parent = nullptr;
+  bool deleted = false;
+  REGSAM denied = 0;
+};
+
+struct OpenKey {
+  std::shared_ptr<Key> key;
+  REGSAM access = 0;
+};
+
+struct FailureRule {
+  std::optional<Call> call;  // none: the rule counts every call of the run
+  int occurrence = 0;        // 0: every matching call
+  DWORD code = 0;
+};
+
+struct State {
+  std::shared_ptr<Key> currentUser = std::make_shared<Key>();
+  std::shared_ptr<Key> localMachine = std::make_shared<Key>();
+  std::map<std::uintptr_t, OpenKey> openKeys;
+  std::uintptr_t nextHandle = 0x1000;
+
+  std::vector<ShownBox> boxes;
+  std::deque<int> answers;
+
+  std::map<DWORD, std::u16string> systemMessages;
+  std::set<const void*> localAllocations;
+
+  std::vector<FailureRule> failures;
+  int callCounts[static_cast<int>(Call::kCount)] = {};
+  int totalCalls = 0;
+};
+
+State& TheState();
+
+// Counts the call and tells whether an injected failure applies to it.
+std::optional<DWORD> EnterCall(Call call);
+
+// Registry names compare without regard to letter case, as on Windows.
+bool SameName(std::u16string_view a, std::u16string_view b);
+
+}  // namespace win32::fake

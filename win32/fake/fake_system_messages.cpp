@@ -1,0 +1,69 @@
+// FormatMessageW and LocalFree on the fake: the system's texts come from a
+// table, and each text lives in a tracked local allocation until it is freed.
+#include <cstring>
+
+#include "win32/api.h"
+#include "win32/fake/fake_state.h"
+
+namespace win32 {
+
+DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** allocatedBuffer) {
+  using namespace fake;
+  *allocatedBuffer = nullptr;
+  if (EnterCall(Call::FormatMessageW)) {
+    return 0;
+  }
+  constexpr DWORD kNeeded = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
+  if ((flags & kNeeded) != kNeeded || (languageId != 0 && languageId != 0x0400)) {
+    return 0;
+  }
+  State& s = TheState();
+  const auto found = s.systemMessages.find(messageId);
+  if (found == s.systemMessages.end()) {
+    return 0;  // ERROR_MR_MID_NOT_FOUND on Windows
+  }
+  const std::u16string& text = found->second;
+  auto* buffer = new char16_t[text.size() + 1];
+  std::memcpy(buffer, text.c_str(), (text.size() + 1) * sizeof(char16_t));
+  s.localAllocations.insert(buffer);
+  *allocatedBuffer = buffer;
+  return static_cast<DWORD>(text.size());
+}
+
+HLOCAL LocalFree(HLOCAL memory) {
+  using namespace fake;
+  if (EnterCall(Call::LocalFree)) {
+    return memory;
+  }
+  if (memory == nullptr) {
+    return nullptr;
+  }
+  State& s = TheState();
+  if (s.localAllocations.erase(memory) == 0) {
+    return memory;  // not a block of the local heap: Windows fails the same way
+  }
+  delete[] static_cast<char16_t*>(memory);
+  return nullptr;
+}
+
+}  // namespace win32
+
+namespace win32::fake {
+
+void SetSystemMessage(DWORD code, std::optional<std::u16string> text) {
+  if (text) {
+    TheState().systemMessages[code] = *text;
+  } else {
+    TheState().systemMessages.erase(code);
+  }
+}
+
+std::u16string SystemMessage(DWORD code) {
+  const auto& messages = TheState().systemMessages;
+  const auto found = messages.find(code);
+  return found == messages.end() ? std::u16string() : found->second;
+}
+
+int LocalAllocationCount() { return static_cast<int>(TheState().localAllocations.size()); }
+
+}  // namespace win32::fake

@@ -1,0 +1,88 @@
+#pragma once
+// Control of the in-memory Win32 model that the Linux build runs the tools on.
+// Tests set the platform up through these functions, run the logic through the
+// seam (win32/api.h), then read back what the platform holds and what it showed.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win32/platform_types.h"
+
+namespace win32::fake {
+
+// Every call the seam offers, for counting and for injected failures.
+enum class Call {
+  RegOpenKeyExW,
+  RegQueryInfoKeyW,
+  RegEnumValueW,
+  RegDeleteKeyW,
+  RegCreateKeyExW,
+  RegSetValueExW,
+  RegCloseKey,
+  MessageBoxW,
+  FormatMessageW,
+  LocalFree,
+  kCount
+};
+
+struct RegistryValue {
+  std::u16string name;
+  DWORD type = REG_SZ;
+  std::vector<BYTE> data;
+  bool operator==(const RegistryValue&) const = default;
+};
+
+struct ShownBox {
+  std::u16string text;
+  std::u16string caption;
+  UINT type = 0;
+  bool operator==(const ShownBox&) const = default;
+};
+
+// Back to a clean platform: empty HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE, no
+// open handle, no box shown, no scripted answer, no injected failure.
+void Reset();
+
+// --- Registry, by path below a root ------------------------------------------
+void CreateKey(HKEY root, std::u16string_view path);
+// Sets a value with raw data, creating the key (and its parents) when missing.
+void SetValue(HKEY root, std::u16string_view path, const RegistryValue& value);
+// A REG_SZ value stored as Windows programs usually store it: the text and its NUL.
+void SetText(HKEY root, std::u16string_view path, std::u16string_view name, std::u16string_view text);
+bool KeyExists(HKEY root, std::u16string_view path);
+// The key's values in enumeration order; nothing when the key is missing.
+std::optional<std::vector<RegistryValue>> KeyValues(HKEY root, std::u16string_view path);
+std::vector<std::u16string> SubkeyNames(HKEY root, std::u16string_view path);
+// Opening the key (or creating it anew) with any of these rights, or deleting
+// it when DELETE is among them, fails with ERROR_ACCESS_DENIED, as a key whose
+// security descriptor withholds them does.
+void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights);
+int OpenKeyCount();
+
+// REG_SZ data as Windows stores it: UTF-16 little-endian, NUL included or not.
+std::vector<BYTE> TextBytes(std::u16string_view text, bool withNul = true);
+
+// --- Message boxes ------------------------------------------------------------
+// Answers for the next boxes, in order. A box with no scripted answer is
+// answered with its default (first) button, as the Enter key would.
+void AnswerNextBox(int answer);
+const std::vector<ShownBox>& ShownBoxes();
+
+// --- System messages and the local heap -----------------------------------------
+// Replaces (or, with nothing, removes) the system's text for a code.
+void SetSystemMessage(DWORD code, std::optional<std::u16string> text);
+// The system's text for a code, as FormatMessageW gives it (trailing CR LF included).
+std::u16string SystemMessage(DWORD code);
+int LocalAllocationCount();
+
+// --- Calls and injected failures ------------------------------------------------
+int CallCount(Call call);
+int TotalCallCount();
+// The given occurrence (1 = the first) of a call fails with the code, or every
+// occurrence when it is 0. A failing call does nothing but report the code.
+void FailCall(Call call, DWORD code, int occurrence = 0);
+// The given call of the run (1 = the first seam call, of any kind) fails.
+void FailNthCall(int index, DWORD code);
+
+}  // namespace win32::fake

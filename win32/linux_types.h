@@ -1,0 +1,73 @@
+#pragma once
+// Stand-in for the parts of <windows.h> that the tools use, for the Linux build
+// only. Names, values and sizes are those of the Windows SDK; text is UTF-16 in
+// char16_t, never wchar_t (which is 32-bit here).
+#include <cstdint>
+
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using LSTATUS = LONG;
+using UINT = unsigned int;
+using BOOL = int;
+using BYTE = std::uint8_t;
+using REGSAM = DWORD;
+using HRESULT = LONG;
+using HLOCAL = void*;
+
+struct HKEY__;
+using HKEY = HKEY__*;
+using PHKEY = HKEY*;
+
+inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
+inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
+
+// Error codes
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_BAD_PATHNAME = 161;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_MORE_DATA = 234;
+constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
+constexpr DWORD ERROR_KEY_DELETED = 1018;
+
+// Registry
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+constexpr REGSAM KEY_NOTIFY = 0x0010;
+constexpr REGSAM KEY_CREATE_LINK = 0x0020;
+constexpr REGSAM DELETE = 0x00010000;
+constexpr REGSAM READ_CONTROL = 0x00020000;
+constexpr REGSAM WRITE_DAC = 0x00040000;
+constexpr REGSAM WRITE_OWNER = 0x00080000;
+constexpr REGSAM KEY_READ = 0x00020019;
+constexpr REGSAM KEY_ALL_ACCESS = 0x000F003F;
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+
+// Message boxes
+constexpr UINT MB_OK = 0x0;
+constexpr UINT MB_YESNOCANCEL = 0x3;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// System messages
+constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x0100;
+constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x0200;
+constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
