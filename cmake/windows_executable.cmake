@@ -20,7 +20,7 @@ function(halvernik_windows_executable target)
   add_executable(${target} ${ARG_SOURCES} "${generated}/app.rc")
   set_target_properties(${target} PROPERTIES OUTPUT_NAME "${ARG_OUTPUT_NAME}")
   set_property(SOURCE "${generated}/app.rc" APPEND PROPERTY OBJECT_DEPENDS "${generated}/app.manifest")
-  target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
+  target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>
                       -Wl,--dynamicbase -Wl,--nxcompat)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     target_link_options(${target} PRIVATE -Wl,--high-entropy-va)

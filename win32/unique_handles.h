@@ -31,7 +31,7 @@ class UniqueHkey {
   }
   void reset() {
     if (key_ != nullptr) {
-      RegCloseKey(std::exchange(key_, nullptr));
+      win32::RegCloseKey(std::exchange(key_, nullptr));
     }
   }
 
@@ -47,14 +47,14 @@ class UniqueLocalText {
   UniqueLocalText& operator=(const UniqueLocalText&) = delete;
   ~UniqueLocalText() {
     if (text_ != nullptr) {
-      LocalFree(text_);
+      win32::LocalFree(text_);
     }
   }
 
   const char16_t* get() const { return text_; }
   char16_t** put() {
     if (text_ != nullptr) {
-      LocalFree(std::exchange(text_, nullptr));
+      win32::LocalFree(std::exchange(text_, nullptr));
     }
     return &text_;
   }

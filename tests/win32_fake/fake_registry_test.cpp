@@ -61,8 +61,11 @@ TEST_F(FakeRegistryTest, AccessRightsOfTheHandleAndOfTheKeyAreChecked) {
   ASSERT_EQ(Open(u"K", KEY_READ, readOnly), ERROR_SUCCESS);
   const BYTE data[2] = {};
   EXPECT_EQ(win32::RegSetValueExW(readOnly.get(), u"v", REG_SZ, data, 2), static_cast<LSTATUS>(ERROR_ACCESS_DENIED));
+  // Creating a subkey asks the key itself, whatever the handle's rights.
   UniqueHkey created;
-  EXPECT_EQ(win32::RegCreateKeyExW(readOnly.get(), u"Sub", 0, KEY_ALL_ACCESS, created.put()),
+  EXPECT_EQ(win32::RegCreateKeyExW(readOnly.get(), u"Sub", 0, KEY_ALL_ACCESS, created.put()), ERROR_SUCCESS);
+  DenyAccess(HKEY_CURRENT_USER, u"K", KEY_CREATE_SUB_KEY);
+  EXPECT_EQ(win32::RegCreateKeyExW(readOnly.get(), u"Other", 0, KEY_ALL_ACCESS, created.put()),
             static_cast<LSTATUS>(ERROR_ACCESS_DENIED));
 
   DenyAccess(HKEY_CURRENT_USER, u"K", DELETE);

@@ -11,7 +11,6 @@
 namespace win32::fake {
 namespace {
 
-constexpr std::size_t kMaxKeyNameUnits = 255;
 constexpr std::size_t kMaxValueNameUnits = 16383;
 
 std::shared_ptr<Key> RootKey(HKEY root) {
@@ -310,15 +309,11 @@ LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM 
   if (options != REG_OPTION_NON_VOLATILE) {
     return ERROR_INVALID_PARAMETER;
   }
-  const auto parts = SplitPath(Text(subKey));
-  for (const auto part : parts) {
-    if (part.size() > kMaxKeyNameUnits) {
-      return ERROR_INVALID_PARAMETER;
-    }
-  }
   auto target = Walk(from->key, Text(subKey));
   if (!target) {
-    if ((from->access & KEY_CREATE_SUB_KEY) == 0) {
+    // Creating a subkey is checked against the parent key's own security, not
+    // against the rights of the handle it is reached through.
+    if ((from->key->denied & KEY_CREATE_SUB_KEY) != 0) {
       return ERROR_ACCESS_DENIED;
     }
     target = WalkCreating(from->key, Text(subKey));
