@@ -3,6 +3,8 @@
 // platform's name and takes the platform's arguments, with text as UTF-16
 // char16_t. The Windows builds forward to the real API (windows_api.cpp); the
 // Linux build runs on an in-memory model of it (fake/).
+#include <cstddef>
+
 #include "win32/platform_types.h"
 
 namespace win32 {
@@ -25,5 +27,26 @@ int MessageBoxW(const char16_t* text, const char16_t* caption, UINT type);
 // the system allocate the buffer and takes no source and no arguments.
 DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** allocatedBuffer);
 HLOCAL LocalFree(HLOCAL memory);
+DWORD GetLastError();
+
+// Files (kernel32): no security attributes, no template file.
+HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition,
+                   DWORD flagsAndAttributes);
+BOOL CloseHandle(HANDLE handle);
+BOOL DeleteFileW(const char16_t* fileName);
+
+// Shell folders (shell32), without an owner window; `path` holds MAX_PATH units.
+HRESULT SHGetFolderPathW(int folder, HANDLE token, DWORD flags, char16_t* path);
+
+// Text conversion (kernel32), with no default character.
+int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* text, int units, char* output,
+                        int outputBytes);
+
+// The standard streams of a console program. Output is written as wide
+// text; an end of line is u'\n'.
+void WriteStandardOutput(const char16_t* text, std::size_t units);
+void FlushStandardOutput();
+// One character of standard input; a negative value at its end or on error.
+int ReadStandardInputCharacter();
 
 }  // namespace win32

@@ -2,6 +2,7 @@
 // Stand-in for the parts of <windows.h> that the tools use, for the Linux build
 // only. Names, values and sizes are those of the Windows SDK; text is UTF-16 in
 // char16_t, never wchar_t (which is 32-bit here).
+#include <cstddef>
 #include <cstdint>
 
 using DWORD = std::uint32_t;
@@ -13,6 +14,12 @@ using BYTE = std::uint8_t;
 using REGSAM = DWORD;
 using HRESULT = LONG;
 using HLOCAL = void*;
+using HANDLE = void*;
+using HWND = void*;
+
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
 
 struct HKEY__;
 using HKEY = HKEY__*;
@@ -36,6 +43,7 @@ constexpr DWORD ERROR_BAD_PATHNAME = 161;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
 constexpr DWORD ERROR_KEY_DELETED = 1018;
 
@@ -66,6 +74,32 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+
+// Files
+constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD GENERIC_WRITE = 0x40000000u;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_ENCRYPTED = 0x4000;
+constexpr std::size_t MAX_PATH = 260;
+
+// Shell folders and text conversion
+constexpr int CSIDL_LOCAL_APPDATA = 0x001c;
+constexpr DWORD SHGFP_TYPE_CURRENT = 0;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+constexpr UINT CP_UTF8 = 65001;
 
 // System messages
 constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x0100;

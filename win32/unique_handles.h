@@ -63,4 +63,27 @@ class UniqueLocalText {
   char16_t* text_ = nullptr;
 };
 
+// A file handle from CreateFileW. Only INVALID_HANDLE_VALUE means "none":
+// any other value, null included, is closed.
+class UniqueFileHandle {
+ public:
+  UniqueFileHandle() = default;
+  explicit UniqueFileHandle(HANDLE handle) : handle_(handle) {}
+  UniqueFileHandle(const UniqueFileHandle&) = delete;
+  UniqueFileHandle& operator=(const UniqueFileHandle&) = delete;
+  UniqueFileHandle(UniqueFileHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  UniqueFileHandle& operator=(UniqueFileHandle&&) = delete;
+  ~UniqueFileHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+      win32::CloseHandle(handle_);
+    }
+  }
+
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
 }  // namespace win32

@@ -38,6 +38,13 @@ inline void PrintTo(const RegistryValue& value, std::ostream* os) {
 
 }  // namespace win32::fake
 
+// Text predicates for EXPECT_PRED2: gMock's string matchers know no char16_t.
+inline bool StartsWith(const std::u16string& text, const std::u16string& prefix) { return text.starts_with(prefix); }
+inline bool EndsWith(const std::u16string& text, const std::u16string& suffix) { return text.ends_with(suffix); }
+inline bool HasSubstr(const std::u16string& text, const std::u16string& part) {
+  return text.find(part) != std::u16string::npos;
+}
+
 class FakePlatformTest : public ::testing::Test {
  protected:
   void SetUp() override { win32::fake::Reset(); }

@@ -14,14 +14,17 @@ std::map<DWORD, std::u16string> WindowsSystemMessages() {
       {6, u"The handle is invalid.\r\n"},
       {8, u"Not enough memory resources are available to process this command.\r\n"},
       {32, u"The process cannot access the file because it is being used by another process.\r\n"},
+      {80, u"The file exists.\r\n"},
       {87, u"The parameter is incorrect.\r\n"},
       {112, u"There is not enough space on the disk.\r\n"},
       {123, u"The filename, directory name, or volume label syntax is incorrect.\r\n"},
       {161, u"The specified path is invalid.\r\n"},
+      {183, u"Cannot create a file when that file already exists.\r\n"},
       {206, u"The filename or extension is too long.\r\n"},
       {234, u"More data is available.\r\n"},
       {259, u"No more data is available.\r\n"},
       {1018, u"Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
+      {1113, u"No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
   };
 }
 }  // namespace
@@ -35,6 +38,7 @@ void Reset() {
   State& s = TheState();
   s = State{};
   s.systemMessages = WindowsSystemMessages();
+  s.folders.insert(u".");
 }
 
 std::optional<DWORD> EnterCall(Call call) {
@@ -62,24 +66,18 @@ void FailCall(Call call, DWORD code, int occurrence) {
 
 void FailNthCall(int index, DWORD code) { TheState().failures.push_back({std::nullopt, index, code}); }
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
+std::u16string Folded(std::u16string_view name) {
   // Windows upcases both names before comparing; ASCII and Latin-1 letters
   // are what the tools' names use.
-  auto upper = [](char16_t c) -> char16_t {
+  std::u16string folded(name);
+  for (char16_t& c : folded) {
     if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-      return static_cast<char16_t>(c - 0x20);
-    }
-    return c;
-  };
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (upper(a[i]) != upper(b[i])) {
-      return false;
+      c = static_cast<char16_t>(c - 0x20);
     }
   }
-  return true;
+  return folded;
 }
+
+bool SameName(std::u16string_view a, std::u16string_view b) { return Folded(a) == Folded(b); }
 
 }  // namespace win32::fake

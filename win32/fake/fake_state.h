@@ -27,6 +27,17 @@ struct OpenKey {
   REGSAM access = 0;
 };
 
+struct FakeFile {
+  std::u16string path;  // as created
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+};
+
+struct OpenFile {
+  std::u16string key;  // of the file in State::files
+  DWORD access = 0;
+  DWORD share = 0;
+};
+
 struct FailureRule {
   std::optional<Call> call;  // none: the rule counts every call of the run
   int occurrence = 0;        // 0: every matching call
@@ -45,6 +56,23 @@ struct State {
   std::map<DWORD, std::u16string> systemMessages;
   std::set<const void*> localAllocations;
 
+  DWORD lastError = 0;
+
+  std::set<std::u16string> folders;            // folded paths
+  std::map<std::u16string, FakeFile> files;    // by folded path
+  std::map<std::u16string, DWORD> failingFolders;
+  std::map<DWORD, DWORD> failingAttributes;
+  std::map<std::uintptr_t, OpenFile> openFiles;
+
+  HRESULT localAppDataResult = S_OK;
+  std::u16string localAppData = u"C:\\Users\\tester\\AppData\\Local";
+  bool utf8ConversionFails = false;
+
+  std::u16string standardOutput;
+  int standardOutputFlushes = 0;
+  std::optional<char> standardInput;
+  int standardInputReads = 0;
+
   std::vector<FailureRule> failures;
   int callCounts[static_cast<int>(Call::kCount)] = {};
   int totalCalls = 0;
@@ -57,5 +85,7 @@ std::optional<DWORD> EnterCall(Call call);
 
 // Registry names compare without regard to letter case, as on Windows.
 bool SameName(std::u16string_view a, std::u16string_view b);
+// The name as Windows compares it: upper case.
+std::u16string Folded(std::u16string_view name);
 
 }  // namespace win32::fake

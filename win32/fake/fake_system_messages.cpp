@@ -10,17 +10,20 @@ namespace win32 {
 DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** allocatedBuffer) {
   using namespace fake;
   *allocatedBuffer = nullptr;
-  if (EnterCall(Call::FormatMessageW)) {
+  if (const auto failure = EnterCall(Call::FormatMessageW)) {
+    TheState().lastError = *failure;
     return 0;
   }
   constexpr DWORD kNeeded = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
+  State& s = TheState();
   if ((flags & kNeeded) != kNeeded || (languageId != 0 && languageId != 0x0400)) {
+    s.lastError = ERROR_INVALID_PARAMETER;
     return 0;
   }
-  State& s = TheState();
   const auto found = s.systemMessages.find(messageId);
   if (found == s.systemMessages.end()) {
-    return 0;  // ERROR_MR_MID_NOT_FOUND on Windows
+    s.lastError = ERROR_MR_MID_NOT_FOUND;
+    return 0;
   }
   const std::u16string& text = found->second;
   auto* buffer = new char16_t[text.size() + 1];
@@ -29,6 +32,8 @@ DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** 
   *allocatedBuffer = buffer;
   return static_cast<DWORD>(text.size());
 }
+
+DWORD GetLastError() { return fake::TheState().lastError; }
 
 HLOCAL LocalFree(HLOCAL memory) {
   using namespace fake;

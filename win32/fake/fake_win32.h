@@ -23,6 +23,11 @@ enum class Call {
   MessageBoxW,
   FormatMessageW,
   LocalFree,
+  CreateFileW,
+  CloseHandle,
+  DeleteFileW,
+  SHGetFolderPathW,
+  WideCharToMultiByte,
   kCount
 };
 
@@ -75,6 +80,37 @@ void SetSystemMessage(DWORD code, std::optional<std::u16string> text);
 // The system's text for a code, as FormatMessageW gives it (trailing CR LF included).
 std::u16string SystemMessage(DWORD code);
 int LocalAllocationCount();
+
+// --- Files --------------------------------------------------------------------------
+// Paths compare without regard to letter case; runs of backslashes count as
+// one. The current directory "." exists from the start.
+void AddFolder(std::u16string_view path);
+bool FolderExists(std::u16string_view path);
+void AddFile(std::u16string_view path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+bool FileExists(std::u16string_view path);
+// Every file, by the path it was created with.
+std::vector<std::u16string> FilePaths();
+// Every attempt to create or open a file in the folder fails with the code, as
+// in a folder whose permissions refuse the caller.
+void FailFolder(std::u16string_view folder, DWORD code);
+// Creating a file with this attribute fails with the code, as ENCRYPTED does
+// where the file system has no encryption.
+void FailAttribute(DWORD attribute, DWORD code);
+int OpenFileCount();
+
+// --- Shell folder lookup and the UTF-8 probe ---------------------------------------------
+// What SHGetFolderPathW gives for the local application-data folder.
+void SetLocalAppData(HRESULT result, std::u16string_view path);
+// WideCharToMultiByte into UTF-8 fails (returns 0).
+void FailUtf8Conversion();
+
+// --- Standard streams ---------------------------------------------------------------
+// Everything written to standard output, as wide text.
+const std::u16string& StandardOutput();
+int StandardOutputFlushes();
+// The one character standard input holds, or nothing: at its end.
+void SetStandardInput(std::optional<char> character);
+int StandardInputReads();
 
 // --- Calls and injected failures ------------------------------------------------
 int CallCount(Call call);
