@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 xvfb xdotool
+  wine64 fonts-wine xvfb python3
   xz-utils ca-certificates perl
 )
 

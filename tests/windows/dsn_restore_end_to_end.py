@@ -1,0 +1,221 @@
+#!/usr/bin/env python3
+"""dsn-restore end to end: the x64 build under wine64, on an Xvfb display of
+its own, with its message boxes answered and read by box-driver.exe, and the
+registry set up and read back with Wine's own regedit.
+
+usage: dsn_restore_end_to_end.py BUILD_DIR   (the windows-x64 build)
+
+Wine enumerates a key's values sorted by name where Windows keeps the order in
+which they were written, so scenarios with several boxes do not depend on it.
+Wine also stores a terminating NUL with every REG_SZ value, so the byte count
+that the tool writes is shown by the unit tests, not here."""
+import os
+import sys
+import traceback
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "wine_harness"))
+from wine_session import HKCU, HKLM, WineSession  # noqa: E402
+
+DRIVER = "Halvernik ODBC Driver"
+TREE = r"Software\ODBC\ODBC.INI"
+CONFIRMATION = ("Manage ODBC 2.x DSN", "Do you want to restore ODBC 2.x DSNs", ["Yes", "No", "Cancel"])
+
+
+def key(root, *parts):
+    return "\\".join((root, TREE) + parts)
+
+
+def summary(text):
+    return ("Restore complete", text, ["OK"])
+
+
+class Scenario:
+    """One run: seed the registry, run dsn-restore answering the boxes, check."""
+
+    def __init__(self, session, exe):
+        self.session, self.exe, self.problems = session, exe, []
+
+    def seed(self, keys):
+        for root in (HKCU, HKLM):
+            self.session.delete_key(root + r"\Software\ODBC")
+        self.session.import_keys(keys)
+        self.before = self.registry()
+
+    def registry(self):
+        tree = {}
+        for root in (HKCU, HKLM):
+            for path, values in self.session.export_keys(root + r"\Software\ODBC").items():
+                tree[path.lower()] = values
+        return tree
+
+    def run(self, answers=("yes",)):
+        self.status, self.boxes = self.session.run_answering_boxes(self.exe, answers)
+        self.after = self.registry()
+        self.expect(self.status == 0, f"exit status {self.status}, not 0")
+
+    def expect(self, ok, problem):
+        if not ok:
+            self.problems.append(problem)
+
+    def expect_boxes(self, *expected):
+        shown = [(b.caption, b.text, b.buttons) for b in self.boxes]
+        self.expect(shown == list(expected), f"boxes {self.boxes}, expected {list(expected)}")
+
+    def expect_key(self, path, values):
+        actual = self.after.get(path.lower())
+        expected = {name: ("REG_SZ", text) for name, text in values.items()}
+        self.expect(actual == expected, f"{path} holds {actual}, expected {expected}")
+
+    def expect_unchanged(self, path=None):
+        if path is None:
+            self.expect(self.after == self.before, "the registry changed")
+        else:
+            self.expect(self.after.get(path.lower()) == self.before.get(path.lower()), f"{path} changed")
+
+
+def dsn(root, name, backup=None, values=None, driver=DRIVER):
+    """The keys of one DSN: its entry under ODBC Data Sources and its own key."""
+    own = dict(values or {})
+    if backup is not None:
+        own["Backup"] = backup
+    return {key(root, "ODBC Data Sources"): {name: driver}, key(root, name): own}
+
+
+def merged(*parts):
+    keys = {}
+    for part in parts:
+        for path, values in part.items():
+            keys.setdefault(path, {}).update(values)
+    return keys
+
+
+# --- scenarios ------------------------------------------------------------------------
+
+def answers_other_than_yes_change_nothing(s):
+    for answer in ("no", "cancel", "close"):
+        s.seed(dsn(HKCU, "Sales", '{"Server":"db1"}', {"Server": "old"}))
+        s.run([answer])
+        s.expect_boxes(CONFIRMATION)
+        s.expect_unchanged()
+
+
+def no_dsn_of_the_driver_restores_0(s):
+    s.seed({key(HKCU): {}, key(HKLM): {}})
+    s.run()
+    s.expect_boxes(CONFIRMATION, summary("0 DSN restored"))
+    s.expect_unchanged()
+
+
+def one_dsn_in_each_tree_restores_2(s):
+    s.seed(merged(dsn(HKCU, "Sales", '{"Server":"user","Port":"5432"}', {"Server": "old", "Stale": "x"}),
+                  dsn(HKLM, "Billing", '{"Server":"machine","Database":"billing"}', {"Timeout": "30"})))
+    s.run()
+    s.expect_boxes(CONFIRMATION, summary("2 DSNs restored"))
+    s.expect_key(key(HKCU, "Sales"), {"Server": "user", "Port": "5432"})
+    s.expect_key(key(HKLM, "Billing"), {"Server": "machine", "Database": "billing"})
+    s.expect_unchanged(key(HKCU, "ODBC Data Sources"))
+
+
+def another_drivers_dsn_is_left_alone(s):
+    s.seed(dsn(HKCU, "Foreign", '{"Server":"x"}', {"Server": "old"}, driver="SQL Server"))
+    s.run()
+    s.expect_boxes(CONFIRMATION, summary("0 DSN restored"))
+    s.expect_unchanged()
+
+
+def backup_that_is_not_json_is_shown_and_kept(s):
+    s.seed(dsn(HKCU, "Sales", "not json", {"Server": "old"}))
+    s.run()
+    s.expect_boxes(CONFIRMATION,
+                   ("invalid literal, expected a valid literal such as 'null'",
+                    'The backup of DSN "Sales" could not be read: the JSON reader stopped at byte 0. '
+                    "The DSN was left as it was.", ["OK"]),
+                   summary("0 DSN restored"))
+    s.expect_unchanged()
+
+
+def member_that_is_not_a_string_is_refused(s):
+    s.seed(dsn(HKCU, "Sales", '{"Server":"db1","Port":5432}', {"Server": "old"}))
+    s.run()
+    s.expect_boxes(CONFIRMATION,
+                   ("Cannot restore DSN Sales",
+                    'The backup of DSN "Sales" was not restored: its member "Port" is not a string. '
+                    "The DSN was left as it was.", ["OK"]),
+                   summary("0 DSN restored"))
+    s.expect_unchanged()
+
+
+def dsn_key_with_a_subkey_cannot_be_deleted(s):
+    s.seed(merged(dsn(HKCU, "Sales", '{"Server":"db1"}', {"Server": "old"}), {key(HKCU, "Sales", "Options"): {}}))
+    s.run()
+    s.expect_boxes(CONFIRMATION,
+                   (r"Cannot delete registry key SOFTWARE\ODBC\ODBC.ini\Sales", s.session.system_text(5), ["OK"]),
+                   summary("0 DSN restored"))
+    s.expect_unchanged()
+
+
+def unicode_values_come_back_intact(s):
+    values = {"Name": "caf\u00e9", "Cjk": "\u6570\u636e\u5e93", "Emoji": "\U0001F600", "Escaped": "\u00e9"}
+    backup = '{"Name":"caf\u00e9","Cjk":"\u6570\u636e\u5e93","Emoji":"\U0001F600","Escaped":"\\u00e9"}'
+    s.seed(dsn(HKCU, "Sales", backup, {"Server": "old"}))
+    s.run()
+    s.expect_boxes(CONFIRMATION, summary("1 DSN restored"))
+    s.expect_key(key(HKCU, "Sales"), values)
+
+
+def backup_over_64_kib_is_shown_and_skipped(s):
+    s.seed(dsn(HKCU, "Sales", '{"Server":"' + "x" * 33000 + '"}', {"Server": "old"}))
+    s.run()
+    s.expect_boxes(CONFIRMATION, ("Cannot parse a Windows registry", s.session.system_text(234), ["OK"]),
+                   summary("0 DSN restored"))
+    s.expect_unchanged()
+
+
+def two_hundred_dsns_in_one_run(s):
+    s.seed(merged(*[dsn(HKCU, f"Dsn{i:03}", f'{{"Server":"db{i}","Port":"{i}"}}', {"Old": "1"}) for i in range(200)]))
+    s.run()
+    s.expect_boxes(CONFIRMATION, summary("200 DSNs restored"))
+    for i in range(200):
+        s.expect_key(key(HKCU, f"Dsn{i:03}"), {"Server": f"db{i}", "Port": str(i)})
+
+
+SCENARIOS = [
+    answers_other_than_yes_change_nothing,
+    no_dsn_of_the_driver_restores_0,
+    one_dsn_in_each_tree_restores_2,
+    another_drivers_dsn_is_left_alone,
+    backup_that_is_not_json_is_shown_and_kept,
+    member_that_is_not_a_string_is_refused,
+    dsn_key_with_a_subkey_cannot_be_deleted,
+    unicode_values_come_back_intact,
+    backup_over_64_kib_is_shown_and_skipped,
+    two_hundred_dsns_in_one_run,
+]
+
+
+def main():
+    build_dir = sys.argv[1]
+    exe = os.path.join(build_dir, "dsn_restore", "dsn-restore.exe")
+    results = []
+    with WineSession(build_dir) as session:
+        for scenario in SCENARIOS:
+            s = Scenario(session, exe)
+            try:
+                scenario(s)
+            except Exception:  # a harness failure fails the scenario, not the suite
+                s.problems.append(traceback.format_exc())
+            results.append((scenario.__name__.replace("_", " "), s.problems))
+
+    width = max(len(name) for name, _ in results)
+    print(f"{'scenario'.ljust(width)}  result")
+    for name, problems in results:
+        print(f"{name.ljust(width)}  {'passed' if not problems else 'FAILED'}")
+        for problem in problems:
+            print("    " + problem.replace("\n", "\n    "))
+    failed = sum(1 for _, problems in results if problems)
+    print(f"{len(results) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,205 @@
+"""A throwaway Wine prefix, with an Xvfb display of its own, for running the
+tools as a user would: the registry is set up and read back with Wine's own
+regedit, and message boxes are answered and recorded by box-driver.exe."""
+import glob
+import os
+import shutil
+import subprocess
+import tempfile
+
+from bitmap_to_png import bitmap_to_png
+
+HKCU = "HKEY_CURRENT_USER"
+HKLM = "HKEY_LOCAL_MACHINE"
+
+
+def find_wine():
+    for candidate in (os.environ.get("WINE"), shutil.which("wine64"), shutil.which("wine"), "/usr/lib/wine/wine64"):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    raise RuntimeError("wine64 is not installed: run scripts/setup.sh")
+
+
+def unescape(text):
+    """Undoes box-driver's escapes of backslash, tab, CR and LF."""
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+class Box:
+    def __init__(self, caption, text, buttons, answer):
+        self.caption, self.text, self.buttons, self.answer = caption, text, buttons, answer
+
+    def __repr__(self):
+        return f"[{self.caption!r}: {self.text!r} ({'/'.join(self.buttons)}) -> {self.answer}]"
+
+
+def reg_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def parse_reg_string(line, i):
+    """Reads a quoted .reg string starting at line[i]; returns (text, next index)."""
+    assert line[i] == '"', line
+    out, i = [], i + 1
+    while line[i] != '"':
+        if line[i] == "\\":
+            i += 1
+            out.append({"n": "\n", "r": "\r", "0": "\0"}.get(line[i], line[i]))
+        else:
+            out.append(line[i])
+        i += 1
+    return "".join(out), i + 1
+
+
+def parse_reg_export(text):
+    """{key path: {value name: (type, data)}} from a regedit export; REG_SZ
+    data is text, other types raw bytes or an integer."""
+    keys, current, pending = {}, None, ""
+    for raw in text.splitlines():
+        line = pending + raw
+        if line.endswith("\\") and not line.endswith('"\\'):
+            pending = line[:-1].strip()
+            continue
+        pending = ""
+        if line.startswith("[") and line.endswith("]"):
+            current = keys.setdefault(line[1:-1], {})
+            continue
+        if current is None or not line or line.startswith(";") or line.startswith("Windows Registry"):
+            continue
+        if line.startswith("@="):
+            name, i = "", 1
+        else:
+            name, i = parse_reg_string(line, 0)
+        assert line[i] == "=", line
+        value = line[i + 1:]
+        if value.startswith('"'):
+            current[name] = ("REG_SZ", parse_reg_string(value, 0)[0])
+        elif value.startswith("dword:"):
+            current[name] = ("REG_DWORD", int(value[6:], 16))
+        else:
+            kind, _, hexdata = value.partition(":")
+            data = bytes(int(b, 16) for b in hexdata.replace(" ", "").split(",") if b)
+            current[name] = ({"hex": "REG_BINARY"}.get(kind, kind), data)
+    return keys
+
+
+class WineSession:
+    """One Wine prefix and one Xvfb display, both removed by close()."""
+
+    def __init__(self, build_dir, display=True):
+        self.wine = find_wine()
+        self.build_dir = build_dir
+        self.box_driver = os.path.join(build_dir, "tools", "wine_harness", "box-driver.exe")
+        self.root = tempfile.mkdtemp(prefix="halvernik-wine.")
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(self.root, "prefix"), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("DISPLAY", None)
+        self.xvfb = None
+        if display:
+            self._start_xvfb()
+        self.run_wine(["wineboot", "-i"])
+        # Without a window manager, Wine draws the boxes' title bars itself.
+        self.run_wine(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"])
+        fonts = os.path.join(self.env["WINEPREFIX"], "drive_c", "windows", "Fonts")
+        for font in glob.glob("/usr/share/wine/fonts/*.ttf"):
+            shutil.copy(font, fonts)
+
+    def _start_xvfb(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number
+
+    def close(self):
+        subprocess.run([os.path.join(os.path.dirname(self.wine), "wineserver"), "-k"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def run_wine(self, args, **kwargs):
+        return subprocess.run([self.wine] + args, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              **kwargs)
+
+    def windows_path(self, unix_path):
+        return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+    # --- registry, with Wine's own regedit -------------------------------------------
+    def import_keys(self, keys):
+        """keys: {key path: {value name: text}} (an empty dict makes just the key)."""
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for path, values in keys.items():
+            lines.append(f"[{path}]")
+            for name, text in values.items():
+                lines.append(("@" if name == "" else reg_string(name)) + "=" + reg_string(text))
+            lines.append("")
+        reg_file = os.path.join(self.root, "import.reg")
+        with open(reg_file, "wb") as out:
+            out.write(b"\xff\xfe" + "\r\n".join(lines + [""]).encode("utf-16-le"))
+        self.run_wine(["regedit", "/s", self.windows_path(reg_file)], check=True)
+
+    def delete_key(self, path):
+        self.run_wine(["reg", "delete", path, "/f"])
+
+    def export_keys(self, path):
+        reg_file = os.path.join(self.root, "export.reg")
+        if os.path.exists(reg_file):
+            os.remove(reg_file)
+        self.run_wine(["regedit", "/e", self.windows_path(reg_file), path])
+        if not os.path.exists(reg_file):
+            return {}
+        return parse_reg_export(open(reg_file, "rb").read().decode("utf-16"))
+
+    # --- programs ----------------------------------------------------------------------
+    def run_answering_boxes(self, exe, answers=(), pictures_dir=None):
+        """Runs exe under box-driver; returns (exit status, [Box, ...])."""
+        log = os.path.join(self.root, "boxes.log")
+        shots = os.path.join(self.root, "shots")
+        shutil.rmtree(shots, ignore_errors=True)
+        os.makedirs(shots)
+        result = self.run_wine([self.box_driver, self.windows_path(log),
+                                self.windows_path(shots) if pictures_dir else "-", ",".join(answers) or ",", exe],
+                               timeout=300)
+        boxes = []
+        if os.path.exists(log):
+            for line in open(log, encoding="utf-8").read().splitlines():
+                caption, text, buttons, answer = line.split("\t")
+                boxes.append(Box(unescape(caption), unescape(text), buttons.split(",") if buttons else [], answer))
+        if pictures_dir:
+            os.makedirs(pictures_dir, exist_ok=True)
+            for index in range(1, len(boxes) + 1):
+                bmp = os.path.join(shots, f"box-{index}.bmp")
+                if os.path.exists(bmp):
+                    bitmap_to_png(bmp, os.path.join(pictures_dir, f"box-{index}.png"))
+        return result.returncode, boxes
+
+    def system_text(self, code):
+        """Wine's own text for a Win32 error code, as FormatMessageW gives it."""
+        return unescape(self.run_wine([self.box_driver, "--system-text", str(code)]).stdout.decode("utf-8"))
+
+    def run_console(self, exe, cwd):
+        """Runs a console program with standard input at its end; returns (status, output)."""
+        result = subprocess.run([self.wine, exe], env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=300)
+        return result.returncode, result.stdout.decode("utf-8", errors="replace")
