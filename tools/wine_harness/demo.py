@@ -1,0 +1,52 @@
+#!/usr/bin/env python3
+"""The tools' main job on sample data, under Wine: dsn-restore restores the
+sample DSNs (answering Yes, then OK to every box), then cache-access-check
+checks its folders. Prints every box shown and the DSN keys before and after.
+
+usage: demo.py BUILD_DIR   (the windows-x64 build)"""
+import os
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sample_registry import TREE, sample_keys  # noqa: E402
+from wine_session import HKCU, HKLM, WineSession  # noqa: E402
+
+
+def show_keys(session, title):
+    print(f"--- {title}")
+    for root in (HKCU, HKLM):
+        for path, values in sorted(session.export_keys(f"{root}\\{TREE}").items()):
+            print(f"[{path}]")
+            for name, (kind, data) in sorted(values.items()):
+                print(f"    {name or '(default)'} = {data!r}" + ("" if kind == "REG_SZ" else f" ({kind})"))
+    print()
+
+
+def main():
+    build_dir = sys.argv[1]
+    with WineSession(build_dir) as session:
+        session.import_keys(sample_keys())
+        show_keys(session, "DSN keys before the restore")
+
+        print("--- dsn-restore.exe, answered as a user would (Yes, then OK)")
+        status, boxes = session.run_answering_boxes(os.path.join(build_dir, "dsn_restore", "dsn-restore.exe"),
+                                                    ["yes"])
+        for box in boxes:
+            print(f"[{box.caption}] {box.text.strip()}   ({' / '.join(box.buttons)}: {box.answer})")
+        print(f"exit status {status}\n")
+        show_keys(session, "DSN keys after the restore")
+
+        print("--- cache-access-check.exe, in a fresh folder, with the cache folder in place")
+        local = session.run_wine(["cmd", "/c", "echo %LOCALAPPDATA%"]).stdout.decode().strip()
+        cache = session.run_wine(["winepath", "-u", local + r"\Halvernik ODBC Driver\Cache"]).stdout.decode().strip()
+        os.makedirs(cache, exist_ok=True)
+        with tempfile.TemporaryDirectory() as folder:
+            status, output = session.run_console(
+                os.path.join(build_dir, "cache_access_check", "cache-access-check.exe"), folder)
+        print(output.replace("\r\n", "\n"), end="")
+        print(f"exit status {status}")
+
+
+if __name__ == "__main__":
+    main()
