@@ -59,9 +59,10 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
 
   const std::u16string dsnKeyPath = treePath + u"\\" + dsnName;
   const std::u16string deleteCaption = u"Cannot delete registry key " + dsnKeyPath;
+  LSTATUS openStatus = ERROR_SUCCESS;
   {
     win32::UniqueHkey oldKey;
-    status = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
+    status = openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
     if (status == ERROR_SUCCESS) {
       status = win32::RegDeleteKeyW(oldKey.get(), u"");
       if (status != ERROR_SUCCESS) {
@@ -75,10 +76,18 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
   }
 
   win32::UniqueHkey newKey;
+  DWORD disposition = 0;
   status = win32::RegCreateKeyExW(tree.get(), dsnName.c_str(), REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                  newKey.put());
+                                  newKey.put(), &disposition);
   if (status != ERROR_SUCCESS) {
     ShowSystemError(static_cast<DWORD>(status), createCaption);
+    return false;
+  }
+  if (disposition == REG_OPENED_EXISTING_KEY) {
+    // The old key was not deleted after all (reported missing, or made again
+    // meanwhile): writing into it would mix its old values with the backup's.
+    ShowSystemError(openStatus != ERROR_SUCCESS ? static_cast<DWORD>(openStatus) : ERROR_ALREADY_EXISTS,
+                    deleteCaption);
     return false;
   }
   return WriteMembers(newKey.get(), backup->members);

@@ -15,8 +15,8 @@ LSTATUS RegQueryInfoKeyW(HKEY key, DWORD* valueCount);  // the other figures are
 LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t* valueName, DWORD* valueNameUnits,
                       BYTE* data, DWORD* dataBytes);  // type is not asked for
 LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey);
-LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired,
-                        PHKEY result);  // no class, no security attributes, no disposition
+LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired, PHKEY result,
+                        DWORD* disposition);  // no class, no security attributes
 LSTATUS RegSetValueExW(HKEY key, const char16_t* valueName, DWORD type, const BYTE* data, DWORD dataBytes);
 LSTATUS RegCloseKey(HKEY key);
 

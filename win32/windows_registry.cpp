@@ -20,8 +20,9 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t* valueName, DWORD* valueNa
 
 LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) { return ::RegDeleteKeyW(key, AsWide(subKey)); }
 
-LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired, PHKEY result) {
-  return ::RegCreateKeyExW(key, AsWide(subKey), 0, nullptr, options, desired, nullptr, result, nullptr);
+LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired, PHKEY result,
+                        DWORD* disposition) {
+  return ::RegCreateKeyExW(key, AsWide(subKey), 0, nullptr, options, desired, nullptr, result, disposition);
 }
 
 LSTATUS RegSetValueExW(HKEY key, const char16_t* valueName, DWORD type, const BYTE* data, DWORD dataBytes) {

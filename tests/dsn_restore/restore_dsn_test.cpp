@@ -143,12 +143,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RestoreDsnTest, DsnKeyPathNotFoundSkipsTheDeleteAndCreates) {
   FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
-  EXPECT_TRUE(Restore(u"{\"Server\":\"db1\"}"));
+  EXPECT_TRUE(RestoreDsn(HKEY_CURRENT_USER, u"Fresh", kTree, u"{\"Server\":\"db1\"}"));
   EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 0);
-  // The create opened the existing key: the old values stay beside the new one.
-  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey),
-              ElementsAre(Sz(u"Server", u"db1"), Sz(u"Stale", u"x"), Sz(u"Backup", kSalesBackup)));
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, DsnKey(u"Fresh")), ElementsAre(Sz(u"Server", u"db1")));
   EXPECT_THAT(ShownBoxes(), IsEmpty());
+}
+
+TEST_F(RestoreDsnTest, KeyReportedMissingButStillThereIsNotMixedWithTheBackup) {
+  FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
+  EXPECT_FALSE(Restore());
+  ExpectSalesUnchanged();
+  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales",
+                                                       ERROR_PATH_NOT_FOUND)));
 }
 
 TEST_F(RestoreDsnTest, CreateFailingAfterTheDeleteLosesTheKeyAndSaysSo) {

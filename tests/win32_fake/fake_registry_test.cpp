@@ -63,9 +63,9 @@ TEST_F(FakeRegistryTest, AccessRightsOfTheHandleAndOfTheKeyAreChecked) {
   EXPECT_EQ(win32::RegSetValueExW(readOnly.get(), u"v", REG_SZ, data, 2), static_cast<LSTATUS>(ERROR_ACCESS_DENIED));
   // Creating a subkey asks the key itself, whatever the handle's rights.
   UniqueHkey created;
-  EXPECT_EQ(win32::RegCreateKeyExW(readOnly.get(), u"Sub", 0, KEY_ALL_ACCESS, created.put()), ERROR_SUCCESS);
+  EXPECT_EQ(win32::RegCreateKeyExW(readOnly.get(), u"Sub", 0, KEY_ALL_ACCESS, created.put(), nullptr), ERROR_SUCCESS);
   DenyAccess(HKEY_CURRENT_USER, u"K", KEY_CREATE_SUB_KEY);
-  EXPECT_EQ(win32::RegCreateKeyExW(readOnly.get(), u"Other", 0, KEY_ALL_ACCESS, created.put()),
+  EXPECT_EQ(win32::RegCreateKeyExW(readOnly.get(), u"Other", 0, KEY_ALL_ACCESS, created.put(), nullptr),
             static_cast<LSTATUS>(ERROR_ACCESS_DENIED));
 
   DenyAccess(HKEY_CURRENT_USER, u"K", DELETE);
@@ -86,17 +86,22 @@ TEST_F(FakeRegistryTest, KeyWithSubkeysCannotBeDeletedAndADeletedKeyRefusesWork)
   const BYTE data[2] = {};
   EXPECT_EQ(win32::RegSetValueExW(key.get(), u"v", REG_SZ, data, 2), static_cast<LSTATUS>(ERROR_KEY_DELETED));
   UniqueHkey sub;
-  EXPECT_EQ(win32::RegCreateKeyExW(key.get(), u"New", 0, KEY_ALL_ACCESS, sub.put()),
+  EXPECT_EQ(win32::RegCreateKeyExW(key.get(), u"New", 0, KEY_ALL_ACCESS, sub.put(), nullptr),
             static_cast<LSTATUS>(ERROR_KEY_DELETED));
 }
 
 TEST_F(FakeRegistryTest, CreateMakesMissingParentsAndOpensAnExistingKey) {
   UniqueHkey key;
-  ASSERT_EQ(win32::RegCreateKeyExW(HKEY_CURRENT_USER, u"A\\B\\C", 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
+  DWORD disposition = 0;
+  ASSERT_EQ(win32::RegCreateKeyExW(HKEY_CURRENT_USER, u"A\\B\\C", 0, KEY_ALL_ACCESS, key.put(), &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   const BYTE data[4] = {'x', 0, 0, 0};
   ASSERT_EQ(win32::RegSetValueExW(key.get(), u"", REG_SZ, data, 4), ERROR_SUCCESS);
   UniqueHkey again;
-  ASSERT_EQ(win32::RegCreateKeyExW(HKEY_CURRENT_USER, u"a\\b\\c", 0, KEY_READ, again.put()), ERROR_SUCCESS);
+  ASSERT_EQ(win32::RegCreateKeyExW(HKEY_CURRENT_USER, u"a\\b\\c", 0, KEY_READ, again.put(), &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   DWORD count = 0;
   ASSERT_EQ(win32::RegQueryInfoKeyW(again.get(), &count), ERROR_SUCCESS);
   EXPECT_EQ(count, 1u);

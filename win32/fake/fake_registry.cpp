@@ -294,7 +294,8 @@ LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired, PHKEY result) {
+LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM desired, PHKEY result,
+                        DWORD* disposition) {
   *result = nullptr;
   if (const auto failure = EnterCall(Call::RegCreateKeyExW)) {
     return static_cast<LSTATUS>(*failure);
@@ -310,6 +311,7 @@ LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM 
     return ERROR_INVALID_PARAMETER;
   }
   auto target = Walk(from->key, Text(subKey));
+  const bool existed = target != nullptr;
   if (!target) {
     // Creating a subkey is checked against the parent key's own security, not
     // against the rights of the handle it is reached through.
@@ -322,6 +324,9 @@ LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM 
     return ERROR_ACCESS_DENIED;
   }
   *result = NewHandle(target, desired);
+  if (disposition != nullptr) {
+    *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+  }
   return ERROR_SUCCESS;
 }
 
