@@ -7,10 +7,11 @@ namespace win32 {
 
 int MessageBoxW(const char16_t* text, const char16_t* caption, UINT type) {
   using namespace fake;
+  State& s = TheState();
+  s.attemptedBoxes.push_back({text, caption, type});
   if (EnterCall(Call::MessageBoxW)) {
     return 0;  // as with no display: the box never appears
   }
-  State& s = TheState();
   s.boxes.push_back({text, caption, type});
   if (!s.answers.empty()) {
     const int answer = s.answers.front();
@@ -26,5 +27,6 @@ namespace win32::fake {
 
 void AnswerNextBox(int answer) { TheState().answers.push_back(answer); }
 const std::vector<ShownBox>& ShownBoxes() { return TheState().boxes; }
+const std::vector<ShownBox>& AttemptedBoxes() { return TheState().attemptedBoxes; }
 
 }  // namespace win32::fake

@@ -45,6 +45,7 @@ std::optional<DWORD> EnterCall(Call call) {
   State& s = TheState();
   const int ofKind = ++s.callCounts[static_cast<int>(call)];
   const int ofRun = ++s.totalCalls;
+  s.callLog.push_back(call);
   for (const FailureRule& rule : s.failures) {
     const int count = rule.call ? (*rule.call == call ? ofKind : -1) : ofRun;
     if (count < 0) {
@@ -59,6 +60,7 @@ std::optional<DWORD> EnterCall(Call call) {
 
 int CallCount(Call call) { return TheState().callCounts[static_cast<int>(call)]; }
 int TotalCallCount() { return TheState().totalCalls; }
+const std::vector<Call>& CallLog() { return TheState().callLog; }
 
 void FailCall(Call call, DWORD code, int occurrence) {
   TheState().failures.push_back({call, occurrence, code});

@@ -51,6 +51,7 @@ struct State {
   std::uintptr_t nextHandle = 0x1000;
 
   std::vector<ShownBox> boxes;
+  std::vector<ShownBox> attemptedBoxes;
   std::deque<int> answers;
 
   std::map<DWORD, std::u16string> systemMessages;
@@ -76,6 +77,7 @@ struct State {
   std::vector<FailureRule> failures;
   int callCounts[static_cast<int>(Call::kCount)] = {};
   int totalCalls = 0;
+  std::vector<Call> callLog;
 };
 
 State& TheState();
@@ -84,7 +86,6 @@ State& TheState();
 std::optional<DWORD> EnterCall(Call call);
 
 // Registry names compare without regard to letter case, as on Windows.
-bool SameName(std::u16string_view a, std::u16string_view b);
 // The name as Windows compares it: upper case.
 std::u16string Folded(std::u16string_view name);
 

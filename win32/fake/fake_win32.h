@@ -65,6 +65,9 @@ std::vector<std::u16string> SubkeyNames(HKEY root, std::u16string_view path);
 void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights);
 int OpenKeyCount();
 
+// Whether two registry names are the same name to Windows (letter case aside).
+bool SameName(std::u16string_view a, std::u16string_view b);
+
 // REG_SZ data as Windows stores it: UTF-16 little-endian, NUL included or not.
 std::vector<BYTE> TextBytes(std::u16string_view text, bool withNul = true);
 
@@ -73,6 +76,8 @@ std::vector<BYTE> TextBytes(std::u16string_view text, bool withNul = true);
 // answered with its default (first) button, as the Enter key would.
 void AnswerNextBox(int answer);
 const std::vector<ShownBox>& ShownBoxes();
+// Every box the program asked for, the ones that could not appear included.
+const std::vector<ShownBox>& AttemptedBoxes();
 
 // --- System messages and the local heap -----------------------------------------
 // Replaces (or, with nothing, removes) the system's text for a code.
@@ -115,6 +120,8 @@ int StandardInputReads();
 // --- Calls and injected failures ------------------------------------------------
 int CallCount(Call call);
 int TotalCallCount();
+// Every seam call of the run, in order.
+const std::vector<Call>& CallLog();
 // The given occurrence (1 = the first) of a call fails with the code, or every
 // occurrence when it is 0. A failing call does nothing but report the code.
 void FailCall(Call call, DWORD code, int occurrence = 0);

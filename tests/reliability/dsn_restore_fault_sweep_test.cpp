@@ -1,0 +1,182 @@
+// dsn-restore keeps working and loses nothing whichever registry, box or
+// system-text call fails.
+#include <algorithm>
+#include <map>
+
+#include "dsn_restore/backup_document.h"
+#include "dsn_restore/restore_run.h"
+#include "reliability/fault_sweep.h"
+#include "support/odbc_fixture.h"
+
+namespace {
+
+using namespace odbc_fixture;
+using namespace win32::fake;
+using fault_sweep::Fault;
+using fault_sweep::Figures;
+
+struct SeededDsn {
+  HKEY root;
+  std::u16string name;
+  std::u16string driver;
+  std::optional<std::u16string> backup;
+  std::vector<std::pair<std::u16string, std::u16string>> values;
+  bool hasSubkey = false;
+};
+
+// What a rebuilt key must hold: the document's members, a later member of the
+// same name (in any letter case) replacing the value of the earlier one.
+std::optional<std::vector<RegistryValue>> ExpectedKey(const SeededDsn& dsn) {
+  if (!dsn.backup || dsn.driver != kDriver) {
+    return std::nullopt;
+  }
+  const auto document = dsn_restore::ReadBackupDocument(*dsn.backup);
+  const auto* members = std::get_if<dsn_restore::BackupMembers>(&document);
+  if (members == nullptr) {
+    return std::nullopt;
+  }
+  std::vector<RegistryValue> values;
+  for (const auto& member : members->members) {
+    auto same = std::find_if(values.begin(), values.end(), [&](const auto& v) { return SameName(v.name, member.name); });
+    if (same != values.end()) {
+      same->data = TextBytes(member.value);
+    } else {
+      values.push_back(Sz(member.name, member.value));
+    }
+  }
+  return values;
+}
+
+class DsnRestoreSweep {
+ public:
+  explicit DsnRestoreSweep(std::vector<SeededDsn> dsns) : dsns_(std::move(dsns)) {}
+
+  void Arrange() const {
+    CreateKey(HKEY_LOCAL_MACHINE, kTree);
+    for (const SeededDsn& dsn : dsns_) {
+      AddDsn(dsn.root, dsn.name, dsn.driver);
+      CreateKey(dsn.root, DsnKey(dsn.name));
+      for (const auto& [name, text] : dsn.values) {
+        SetText(dsn.root, DsnKey(dsn.name), name, text);
+      }
+      if (dsn.backup) {
+        SetText(dsn.root, DsnKey(dsn.name), u"Backup", *dsn.backup);
+      }
+      if (dsn.hasSubkey) {
+        CreateKey(dsn.root, DsnKey(dsn.name) + u"\\Options");
+      }
+    }
+  }
+
+  void Run() { status_ = dsn_restore::RunDsnRestore(); }
+
+  void RecordBaseline() {
+    Reset();
+    Arrange();
+    for (const SeededDsn& dsn : dsns_) {
+      before_.push_back(*KeyValues(dsn.root, DsnKey(dsn.name)));
+    }
+    Run();
+    baselineFailures_ = FailureBoxes();
+  }
+
+  void Check(const Fault& fault, Figures& figures) const {
+    const auto& boxes = AttemptedBoxes();
+    figures.Check(status_ == 0, "exit status 0");
+    figures.Check(OpenKeyCount() == 0, "no registry key left open");
+    figures.Check(LocalAllocationCount() == 0, "no system text left allocated");
+    figures.Check(!boxes.empty() && boxes.front().caption == u"Manage ODBC 2.x DSN", "the run asks first");
+
+    const bool declined = fault.call == Call::MessageBoxW && fault.callIndex == 1;
+    if (declined) {
+      // The confirmation could not appear: nothing is done.
+      figures.Check(boxes.size() == 1, "nothing more is shown");
+      for (std::size_t i = 0; i < dsns_.size(); ++i) {
+        figures.Check(KeyValues(dsns_[i].root, DsnKey(dsns_[i].name)) == before_[i], "registry untouched");
+      }
+      return;
+    }
+    figures.Check(boxes.back().caption == u"Restore complete", "the run reaches its summary");
+
+    // Each failure is shown once: one injected failure adds one box at most.
+    std::vector<ShownBox> extra = FailureBoxes();
+    for (const ShownBox& box : baselineFailures_) {
+      const auto found = std::find(extra.begin(), extra.end(), box);
+      if (found != extra.end()) {
+        extra.erase(found);
+      }
+    }
+    figures.Check(extra.size() <= 1, "at most one box more than the clean run");
+
+    int exact = 0;
+    for (std::size_t i = 0; i < dsns_.size(); ++i) {
+      const SeededDsn& dsn = dsns_[i];
+      const auto now = KeyValues(dsn.root, DsnKey(dsn.name));
+      const auto expected = ExpectedKey(dsn);
+      if (expected && now == expected) {
+        ++exact;
+        continue;
+      }
+      if (now == before_[i]) {
+        continue;  // failed, or skipped, before anything was changed
+      }
+      // The losses that are allowed, each shown: a create that failed after
+      // the delete, and values the registry refused.
+      const bool createFailed = !now && Shown(u"Cannot create registry key " + dsn.name);
+      const bool valueRefused = now && expected && Shown(u"Cannot set registry value ");
+      figures.Check(createFailed || valueRefused,
+                    "DSN " + Utf8ForPrinting(dsn.name) + " is rebuilt, untouched, or its loss was shown");
+    }
+    const std::u16string count = DecimalFor(exact);
+    figures.Check(boxes.back().text == count + (exact > 1 ? u" DSNs restored" : u" DSN restored"),
+                  "the summary counts the keys that hold exactly their backup");
+  }
+
+ private:
+  static std::vector<ShownBox> FailureBoxes() {
+    const auto& boxes = AttemptedBoxes();
+    return boxes.size() < 2 ? std::vector<ShownBox>{} : std::vector<ShownBox>(boxes.begin() + 1, boxes.end() - 1);
+  }
+  static bool Shown(const std::u16string& captionStart) {
+    return std::any_of(AttemptedBoxes().begin(), AttemptedBoxes().end(),
+                       [&](const ShownBox& box) { return box.caption.starts_with(captionStart); });
+  }
+
+  std::vector<SeededDsn> dsns_;
+  std::vector<std::vector<RegistryValue>> before_;
+  std::vector<ShownBox> baselineFailures_;
+  int status_ = -1;
+};
+
+void SweepRestore(std::vector<SeededDsn> dsns, Figures& figures) {
+  DsnRestoreSweep sweep(std::move(dsns));
+  sweep.RecordBaseline();
+  fault_sweep::Sweep([&] { sweep.Arrange(); }, [&] { sweep.Run(); },
+                     [&](const Fault& fault) { sweep.Check(fault, figures); }, figures);
+}
+
+TEST(DsnRestoreFaultSweep, EveryFailingCallKeepsTheRunWholeAndLosesNothingUnshown) {
+  Figures figures;
+  const std::u16string good = u"{\"Server\":\"db1\",\"Port\":\"5432\",\"\":\"default\",\"port\":\"6543\"}";
+  // Several DSNs in both trees, with good and bad backups.
+  SweepRestore({{HKEY_CURRENT_USER, u"Alpha", kDriver, good, {{u"Server", u"old"}, {u"Stale", u"x"}}},
+                {HKEY_CURRENT_USER, u"Broken", kDriver, u"{\"Server\":", {{u"Server", u"old"}}},
+                {HKEY_CURRENT_USER, u"Typed", kDriver, u"{\"Server\":\"db\",\"Port\":1}", {}},
+                {HKEY_CURRENT_USER, u"Foreign", u"SQL Server", good, {{u"Server", u"theirs"}}},
+                {HKEY_CURRENT_USER, u"Plain", kDriver, std::nullopt, {{u"Server", u"plain"}}},
+                {HKEY_LOCAL_MACHINE, u"Gamma", kDriver, u"{\"Server\":\"caf\u00e9 \U0001F600\"}", {{u"Old", u"1"}}},
+                {HKEY_LOCAL_MACHINE, u"Nested", kDriver, good, {{u"Server", u"old"}}, true}},
+               figures);
+  // One DSN with many members, and no per-user tree.
+  std::u16string many = u"{";
+  for (int i = 0; i < 12; ++i) {
+    many += (i ? u"," : u"") + std::u16string(u"\"Setting") + DecimalFor(i) + u"\":\"value " + DecimalFor(i) + u"\"";
+  }
+  SweepRestore({{HKEY_LOCAL_MACHINE, u"Wide", kDriver, many + u"}", {{u"Old", u"1"}}}}, figures);
+
+  std::cout << "dsn-restore fault sweep: " << figures.faultyRuns << " faulty runs, " << figures.checksPassed
+            << " invariant checks passed, " << figures.checksFailed << " failed\n";
+  EXPECT_GT(figures.faultyRuns, 500);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#pragma once
+// Runs a representative run once cleanly, then once more for every seam call
+// it makes and every code that call can plausibly fail with, with just that
+// call failing, and hands each faulty run to the tool's invariant checks.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "win32/fake/fake_win32.h"
+
+namespace fault_sweep {
+
+struct Figures {
+  int faultyRuns = 0;
+  int checksPassed = 0;
+  int checksFailed = 0;
+
+  // One invariant check, counted, reported through gtest when it fails.
+  void Check(bool holds, const std::string& invariant) {
+    if (holds) {
+      ++checksPassed;
+    } else {
+      ++checksFailed;
+      ADD_FAILURE() << "invariant broken: " << invariant;
+    }
+  }
+};
+
+// The codes each call can plausibly fail with. Closing a valid handle, freeing
+// a system text and reading the last error do not fail.
+inline std::vector<DWORD> PlausibleCodes(win32::fake::Call call) {
+  using win32::fake::Call;
+  switch (call) {
+    case Call::RegOpenKeyExW:
+    case Call::RegQueryInfoKeyW:
+    case Call::RegEnumValueW:
+    case Call::RegDeleteKeyW:
+    case Call::RegCreateKeyExW:
+    case Call::RegSetValueExW:
+      return {2, 3, 5, 6, 8, 234, 1018};
+    case Call::CreateFileW:
+    case Call::DeleteFileW:
+      return {2, 3, 5, 32, 112};
+    case Call::MessageBoxW:
+      return {8};  // no box: the call returns 0
+    case Call::FormatMessageW:
+      return {317, 8};
+    case Call::SHGetFolderPathW:
+      return {2, 3, 5};
+    case Call::WideCharToMultiByte:
+      return {87, 1113};
+    default:
+      return {};
+  }
+}
+
+struct Fault {
+  int callIndex;  // 1 = the first seam call of the run
+  win32::fake::Call call;
+  DWORD code;
+};
+
+inline std::string Describe(const Fault& fault) {
+  return "call " + std::to_string(fault.callIndex) + " (kind " + std::to_string(static_cast<int>(fault.call)) +
+         ") failing with " + std::to_string(fault.code);
+}
+
+// arrange() sets the platform up from a clean state; run() runs the tool;
+// check(fault) checks the invariants after a faulty run.
+inline void Sweep(const std::function<void()>& arrange, const std::function<void()>& run,
+                  const std::function<void(const Fault&)>& check, Figures& figures) {
+  win32::fake::Reset();
+  arrange();
+  const int before = win32::fake::TotalCallCount();
+  run();
+  const std::vector<win32::fake::Call> calls(win32::fake::CallLog().begin() + before, win32::fake::CallLog().end());
+
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    for (const DWORD code : PlausibleCodes(calls[i])) {
+      const Fault fault{static_cast<int>(i) + 1, calls[i], code};
+      SCOPED_TRACE(Describe(fault));
+      win32::fake::Reset();
+      arrange();
+      win32::fake::FailNthCall(win32::fake::TotalCallCount() + fault.callIndex, code);
+      run();
+      ++figures.faultyRuns;
+      check(fault);
+    }
+  }
+}
+
+}  // namespace fault_sweep
