@@ -17,6 +17,9 @@ struct Figures {
   int faultyRuns = 0;
   int checksPassed = 0;
   int checksFailed = 0;
+  // Runs where a create failed after the delete: the one loss allowed, and
+  // only when shown.
+  int shownLosses = 0;
 
   // One invariant check, counted, reported through gtest when it fails.
   void Check(bool holds, const std::string& invariant) {

@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""Runs the benchmarks and prints their table; writes the same to
+docs/benchmarks.md with the date and the machine. No figure here is a test.
+
+usage: run_benchmarks.py SOURCE_DIR   (after both the linux and windows-x64
+builds of the `benchmarks` target; scripts/benchmark.sh does all of it)"""
+import datetime
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+source = os.path.abspath(sys.argv[1])
+sys.path.insert(0, os.path.join(source, "tools", "wine_harness"))
+from wine_session import WineSession  # noqa: E402
+
+WIN = os.path.join(source, "build", "windows-x64")
+SIZES = {10: 10, 100: 10, 1000: 5, 10000: 3}  # N: repeated runs
+PROCESS_RUNS = 15
+
+
+def spread(values):
+    return min(values), statistics.median(values), max(values)
+
+
+def time_process(session, args, runs, cwd=None):
+    """Wall time of whole wine64 runs, in ms, with standard input at its end."""
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run([session.wine] + args, env=session.env, cwd=cwd, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+        times.append((time.perf_counter() - start) * 1000)
+    return times
+
+
+def machine():
+    cpu = "unknown processor"
+    try:
+        for line in open("/proc/cpuinfo"):
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    except OSError:
+        pass
+    return f"{platform.system()} {platform.release()}, {cpu}, {os.cpu_count()} cores"
+
+
+def main():
+    rows = []  # (figure, values, reference values or None, goal text)
+    phases = {}
+    with WineSession(WIN, display=False) as session:
+        wine_version = session.run_wine(["--version"]).stdout.decode().strip() or "wine"
+        # Keep one wineserver for the whole run, so no figure pays for its start.
+        subprocess.Popen([os.path.join(os.path.dirname(session.wine), "wineserver"), "-p"], env=session.env)
+        reg_file = session.windows_path(os.path.join(session.root, "bench.reg"))
+        restore, imports = {}, {}
+        for n, repeats in SIZES.items():
+            out = session.run_wine([os.path.join(WIN, "benchmarks", "restore-benchmark.exe"), str(n), str(repeats),
+                                    reg_file], check=True).stdout.decode()
+            for line in out.splitlines():
+                parts = line.split()
+                if parts[0] == "restore":
+                    restore.setdefault(n, []).append(float(parts[2]))
+                elif parts[0] == "import":
+                    imports.setdefault(n, []).append(float(parts[2]))
+                elif parts[0] == "phase":
+                    phases.setdefault(n, {})[parts[1]] = float(parts[3])
+        for n in SIZES:
+            goal = "ratio at most 1.0" if n == 1000 else ""
+            rows.append((f"restore, N = {n:,} (ms), against reg import", restore[n], imports[n], goal))
+        per_dsn = {n: [t / n for t in restore[n]] for n in SIZES}
+        for n in SIZES:
+            reference = per_dsn[100] if n == 10000 else None
+            goal = "ratio at most 1.25" if n == 10000 else ""
+            rows.append((f"restore per DSN, N = {n:,} (ms)" + (", against N = 100" if reference else ""),
+                         per_dsn[n], reference, goal))
+
+        # The check, whole, against the same opens and deletes alone.
+        local = session.run_wine(["cmd", "/c", "echo %LOCALAPPDATA%"]).stdout.decode().strip()
+        cache = session.run_wine(["winepath", "-u", local + r"\Halvernik ODBC Driver\Cache"]).stdout.decode().strip()
+        os.makedirs(cache, exist_ok=True)
+        with tempfile.TemporaryDirectory() as folder:
+            check = time_process(session, [os.path.join(WIN, "cache_access_check", "cache-access-check.exe")],
+                                 PROCESS_RUNS, folder)
+            minimal = time_process(session, [os.path.join(WIN, "benchmarks", "file-opens-minimal.exe")],
+                                   PROCESS_RUNS, folder)
+        rows.append(("cache-access-check run (ms), against the same 24 opens and 12 deletes alone", check, minimal,
+                     "ratio at most 1.2"))
+
+        # Start-up: with no display the confirmation box cannot appear, so the
+        # run ends where the box would show.
+        restore_start = time_process(session, [os.path.join(WIN, "dsn_restore", "dsn-restore.exe")], PROCESS_RUNS)
+        empty = time_process(session, [os.path.join(WIN, "benchmarks", "empty-program.exe")], PROCESS_RUNS)
+        rows.append(("dsn-restore start to its confirmation (ms), against an empty program", restore_start, empty, ""))
+
+    calls = subprocess.run([os.path.join(source, "build", "linux", "benchmarks", "registry_calls")], check=True,
+                           stdout=subprocess.PIPE).stdout.decode()
+
+    table = ["| figure | min | median | max | reference median | ratio | goal |", "|---|---|---|---|---|---|---|"]
+    for figure, values, reference, goal in rows:
+        low, mid, high = spread(values)
+        ref = statistics.median(reference) if reference else None
+        ratio = f"{mid / ref:.2f}" if ref else ""
+        verdict = ""
+        if goal:
+            limit = float(goal.split()[-1])
+            verdict = f"{goal}: {'met' if mid / ref <= limit else 'missed'}"
+        table.append(f"| {figure} | {low:.4g} | {mid:.4g} | {high:.4g} | {'' if ref is None else f'{ref:.4g}'} "
+                     f"| {ratio} | {verdict} |")
+    phase_rows = ["| N | listing the DSNs | reading the backups | rewriting the keys |", "|---|---|---|---|"]
+    for n, parts in phases.items():
+        phase_rows.append(f"| {n:,} | {parts['list']:.4g} ms | {parts['read']:.4g} ms | {parts['rewrite']:.4g} ms |")
+
+    print("\n".join(table))
+    print()
+    print("\n".join(phase_rows))
+    print()
+    print(calls)
+
+    notes_file = os.path.join(source, "benchmarks", "analysis.md")
+    notes = open(notes_file, encoding="utf-8").read() if os.path.exists(notes_file) else ""
+    with open(os.path.join(source, "docs", "benchmarks.md"), "w", encoding="utf-8") as out:
+        out.write("# Benchmarks\n\n")
+        out.write(f"Run on {datetime.date.today().isoformat()}, on {machine()}, under {wine_version} "
+                  "(the x64 build; the deliverables are the same sources for x86). Made by `scripts/benchmark.sh`; "
+                  "times are wall-clock, over repeated runs.\n\n")
+        out.write("\n".join(table) + "\n\n")
+        out.write("Where one restore pass spends its time (one more run at each N):\n\n")
+        out.write("\n".join(phase_rows) + "\n\n")
+        out.write("Registry calls per DSN, counted on the Linux fake (N = 1,000, twelve members each):\n\n")
+        out.write(calls + "\n")
+        out.write(notes)
+
+
+if __name__ == "__main__":
+    main()
