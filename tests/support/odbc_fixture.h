@@ -41,15 +41,13 @@ inline win32::fake::ShownBox Box(const std::u16string& caption, const std::u16st
   return {text, caption, MB_OK};
 }
 
-inline win32::fake::ShownBox SystemErrorBox(const std::u16string& caption, DWORD code) {
-  return Box(caption, win32::fake::SystemMessage(code));
-}
-
-}  // namespace odbc_fixture
-
-namespace odbc_fixture {
 inline std::u16string DecimalFor(int number) {
   const std::string digits = std::to_string(number);
   return std::u16string(digits.begin(), digits.end());
 }
+
+inline win32::fake::ShownBox SystemErrorBox(const std::u16string& caption, DWORD code) {
+  return Box(caption, win32::fake::SystemMessage(code));
+}
+
 }  // namespace odbc_fixture

@@ -39,6 +39,22 @@ std::optional<OpenKey> FromHandle(HKEY handle) {
   return found->second;
 }
 
+// The live key behind a handle, if the handle holds the rights asked for.
+LSTATUS Reach(HKEY handle, REGSAM needed, OpenKey& open) {
+  const auto found = FromHandle(handle);
+  if (!found) {
+    return ERROR_INVALID_HANDLE;
+  }
+  if (found->key->deleted) {
+    return ERROR_KEY_DELETED;
+  }
+  if ((found->access & needed) != needed) {
+    return ERROR_ACCESS_DENIED;
+  }
+  open = *found;
+  return ERROR_SUCCESS;
+}
+
 HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access) {
   State& s = TheState();
   const std::uintptr_t id = s.nextHandle;
@@ -193,17 +209,14 @@ LSTATUS RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM de
   if (const auto failure = EnterCall(Call::RegOpenKeyExW)) {
     return static_cast<LSTATUS>(*failure);
   }
-  const auto from = FromHandle(key);
-  if (!from) {
-    return ERROR_INVALID_HANDLE;
-  }
-  if (from->key->deleted) {
-    return ERROR_KEY_DELETED;
+  OpenKey from;
+  if (const LSTATUS status = Reach(key, 0, from); status != ERROR_SUCCESS) {
+    return status;
   }
   if (options != 0) {
     return ERROR_INVALID_PARAMETER;
   }
-  const auto target = Walk(from->key, Text(subKey));
+  const auto target = Walk(from.key, Text(subKey));
   if (!target) {
     return ERROR_FILE_NOT_FOUND;
   }
@@ -218,17 +231,11 @@ LSTATUS RegQueryInfoKeyW(HKEY key, DWORD* valueCount) {
   if (const auto failure = EnterCall(Call::RegQueryInfoKeyW)) {
     return static_cast<LSTATUS>(*failure);
   }
-  const auto open = FromHandle(key);
-  if (!open) {
-    return ERROR_INVALID_HANDLE;
+  OpenKey open;
+  if (const LSTATUS status = Reach(key, KEY_QUERY_VALUE, open); status != ERROR_SUCCESS) {
+    return status;
   }
-  if (open->key->deleted) {
-    return ERROR_KEY_DELETED;
-  }
-  if ((open->access & KEY_QUERY_VALUE) == 0) {
-    return ERROR_ACCESS_DENIED;
-  }
-  *valueCount = static_cast<DWORD>(open->key->values.size());
+  *valueCount = static_cast<DWORD>(open.key->values.size());
   return ERROR_SUCCESS;
 }
 
@@ -237,17 +244,11 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t* valueName, DWORD* valueNa
   if (const auto failure = EnterCall(Call::RegEnumValueW)) {
     return static_cast<LSTATUS>(*failure);
   }
-  const auto open = FromHandle(key);
-  if (!open) {
-    return ERROR_INVALID_HANDLE;
+  OpenKey open;
+  if (const LSTATUS status = Reach(key, KEY_QUERY_VALUE, open); status != ERROR_SUCCESS) {
+    return status;
   }
-  if (open->key->deleted) {
-    return ERROR_KEY_DELETED;
-  }
-  if ((open->access & KEY_QUERY_VALUE) == 0) {
-    return ERROR_ACCESS_DENIED;
-  }
-  const auto& values = open->key->values;
+  const auto& values = open.key->values;
   if (index >= values.size()) {
     return ERROR_NO_MORE_ITEMS;
   }
@@ -275,14 +276,11 @@ LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
   if (const auto failure = EnterCall(Call::RegDeleteKeyW)) {
     return static_cast<LSTATUS>(*failure);
   }
-  const auto from = FromHandle(key);
-  if (!from) {
-    return ERROR_INVALID_HANDLE;
+  OpenKey from;
+  if (const LSTATUS status = Reach(key, 0, from); status != ERROR_SUCCESS) {
+    return status;
   }
-  if (from->key->deleted) {
-    return ERROR_KEY_DELETED;
-  }
-  const auto target = Walk(from->key, Text(subKey));
+  const auto target = Walk(from.key, Text(subKey));
   if (!target) {
     return ERROR_FILE_NOT_FOUND;
   }
@@ -300,25 +298,22 @@ LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM 
   if (const auto failure = EnterCall(Call::RegCreateKeyExW)) {
     return static_cast<LSTATUS>(*failure);
   }
-  const auto from = FromHandle(key);
-  if (!from) {
-    return ERROR_INVALID_HANDLE;
-  }
-  if (from->key->deleted) {
-    return ERROR_KEY_DELETED;
+  OpenKey from;
+  if (const LSTATUS status = Reach(key, 0, from); status != ERROR_SUCCESS) {
+    return status;
   }
   if (options != REG_OPTION_NON_VOLATILE) {
     return ERROR_INVALID_PARAMETER;
   }
-  auto target = Walk(from->key, Text(subKey));
+  auto target = Walk(from.key, Text(subKey));
   const bool existed = target != nullptr;
   if (!target) {
     // Creating a subkey is checked against the parent key's own security, not
     // against the rights of the handle it is reached through.
-    if ((from->key->denied & KEY_CREATE_SUB_KEY) != 0) {
+    if ((from.key->denied & KEY_CREATE_SUB_KEY) != 0) {
       return ERROR_ACCESS_DENIED;
     }
-    target = WalkCreating(from->key, Text(subKey));
+    target = WalkCreating(from.key, Text(subKey));
   }
   if ((target->denied & desired) != 0) {
     return ERROR_ACCESS_DENIED;
@@ -334,21 +329,15 @@ LSTATUS RegSetValueExW(HKEY key, const char16_t* valueName, DWORD type, const BY
   if (const auto failure = EnterCall(Call::RegSetValueExW)) {
     return static_cast<LSTATUS>(*failure);
   }
-  const auto open = FromHandle(key);
-  if (!open) {
-    return ERROR_INVALID_HANDLE;
-  }
-  if (open->key->deleted) {
-    return ERROR_KEY_DELETED;
-  }
-  if ((open->access & KEY_SET_VALUE) == 0) {
-    return ERROR_ACCESS_DENIED;
+  OpenKey open;
+  if (const LSTATUS status = Reach(key, KEY_SET_VALUE, open); status != ERROR_SUCCESS) {
+    return status;
   }
   const auto name = Text(valueName);
   if (name.size() > kMaxValueNameUnits) {
     return ERROR_INVALID_PARAMETER;
   }
-  StoreValue(*open->key, {std::u16string(name), type, std::vector<BYTE>(data, data + dataBytes)});
+  StoreValue(*open.key, {std::u16string(name), type, std::vector<BYTE>(data, data + dataBytes)});
   return ERROR_SUCCESS;
 }
 
