@@ -25,26 +25,49 @@ bool WriteMembers(HKEY key, const std::vector<BackupMember>& members) {
   return allWritten;
 }
 
-}  // namespace
-
-bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std::u16string backupText) {
-  const BackupDocument document = ReadBackupDocument(backupText);
+// The document's members, or nothing after showing why it cannot be restored
+// (a document without members is refused without a box).
+const BackupMembers* RestorableMembers(const std::u16string& dsnName, const BackupDocument& document) {
   if (const auto* unreadable = std::get_if<UnreadableBackup>(&document)) {
     ShowFailure(unreadable->readerMessage,
                 u"The backup of DSN \"" + dsnName + u"\" could not be read: the JSON reader stopped at byte " +
                     DecimalText(static_cast<long long>(unreadable->bytePosition)) +
                     u". The DSN was left as it was.");
-    return false;
-  }
-  if (const auto* member = std::get_if<NonStringMember>(&document)) {
+  } else if (const auto* member = std::get_if<NonStringMember>(&document)) {
     ShowFailure(u"Cannot restore DSN " + dsnName,
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: its member \"" + member->name +
                     u"\" is not a string. The DSN was left as it was.");
+  }
+  return std::get_if<BackupMembers>(&document);
+}
+
+// Deletes the DSN's old key, or finds it absent (the open reports the path
+// missing). Shows why and returns false when the key stays. `openStatus`
+// receives the open's result.
+bool RemoveOldKey(HKEY root, const std::u16string& dsnKeyPath, LSTATUS& openStatus) {
+  const std::u16string caption = u"Cannot delete registry key " + dsnKeyPath;
+  win32::UniqueHkey oldKey;
+  openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
+  LSTATUS status = openStatus;
+  if (openStatus == ERROR_SUCCESS) {
+    status = win32::RegDeleteKeyW(oldKey.get(), u"");
+  } else if (openStatus == ERROR_PATH_NOT_FOUND) {
+    status = ERROR_SUCCESS;
+  }
+  if (status != ERROR_SUCCESS) {
+    ShowSystemError(static_cast<DWORD>(status), caption);
     return false;
   }
-  const auto* backup = std::get_if<BackupMembers>(&document);
+  return true;
+}
+
+}  // namespace
+
+bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std::u16string backupText) {
+  const BackupDocument document = ReadBackupDocument(backupText);
+  const BackupMembers* backup = RestorableMembers(dsnName, document);
   if (backup == nullptr) {
-    return false;  // nothing to restore: refused without a box
+    return false;
   }
 
   // The tree key is where the new DSN key is created: without it, deleting
@@ -58,21 +81,9 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
   }
 
   const std::u16string dsnKeyPath = treePath + u"\\" + dsnName;
-  const std::u16string deleteCaption = u"Cannot delete registry key " + dsnKeyPath;
   LSTATUS openStatus = ERROR_SUCCESS;
-  {
-    win32::UniqueHkey oldKey;
-    status = openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
-    if (status == ERROR_SUCCESS) {
-      status = win32::RegDeleteKeyW(oldKey.get(), u"");
-      if (status != ERROR_SUCCESS) {
-        ShowSystemError(static_cast<DWORD>(status), deleteCaption);
-        return false;
-      }
-    } else if (status != ERROR_PATH_NOT_FOUND) {
-      ShowSystemError(static_cast<DWORD>(status), deleteCaption);
-      return false;
-    }
+  if (!RemoveOldKey(root, dsnKeyPath, openStatus)) {
+    return false;
   }
 
   win32::UniqueHkey newKey;
@@ -87,7 +98,7 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
     // The old key was not deleted after all (reported missing, or made again
     // meanwhile): writing into it would mix its old values with the backup's.
     ShowSystemError(openStatus != ERROR_SUCCESS ? static_cast<DWORD>(openStatus) : ERROR_ALREADY_EXISTS,
-                    deleteCaption);
+                    u"Cannot delete registry key " + dsnKeyPath);
     return false;
   }
   return WriteMembers(newKey.get(), backup->members);
