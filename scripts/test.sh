@@ -19,10 +19,15 @@ for preset in linux linux-sanitize windows-x86 windows-x64; do
   fi
   echo "=== $preset: tests"
   ctest --preset "$preset" || failed+=("$preset (tests)")
+  log="build/$preset/Testing/Temporary/LastTest.log"
   case $preset in
     linux | linux-sanitize)
       # The fault sweep's figures.
-      grep -h "fault sweep:" "build/$preset/Testing/Temporary/LastTest.log" 2>/dev/null | sed "s/^/$preset: /"
+      grep -h "fault sweep:" "$log" 2>/dev/null | sed "s/^/$preset: /"
+      ;;
+    windows-x64)
+      # The end-to-end suite's table of scenarios.
+      sed -n '/^scenario  /,/^[0-9]* passed, [0-9]* failed$/p' "$log" 2>/dev/null
       ;;
   esac
   if [ "$preset" = linux-sanitize ]; then
