@@ -4,7 +4,7 @@
 # standing where a test file would be created.
 # usage: cache_access_check_under_wine.sh CACHE_ACCESS_CHECK_EXE
 set -uo pipefail
-exe=$1
+exe=$(realpath "$1")
 unset DISPLAY WAYLAND_DISPLAY
 . "$(dirname "$0")/wine_prefix.sh"
 
@@ -65,6 +65,18 @@ check "open refused with access denied" \
 check "verdict with 2" test "$(tail -n1 <<<"$output")" = "2 errors occurred during file creation tests."
 check "three lines in all" test "$(wc -l <<<"$output")" -eq 3
 check "the folder is still there" test -d "$run_folder/test_0_0.txt"
+
+echo "--- a local application-data path outside ASCII, its cache folder missing"
+# Every line must come out whole, in UTF-8, the verdict included.
+rmdir "$run_folder/test_0_0.txt"
+"$WINE" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+  /v 'Local AppData' /t REG_EXPAND_SZ /d 'C:\Données\Local' /f >/dev/null 2>&1
+mkdir -p "$WINEPREFIX/drive_c/Données/Local"
+run_check
+check "exit status 0" test "$status" -eq 0
+check "twelve error lines name the folder as it is spelt" \
+  test "$(lines_matching ' file C:\Données\Local\Halvernik ODBC Driver\Cache\test_')" -eq 12
+check "verdict with 12" test "$(tail -n1 <<<"$output")" = "12 errors occurred during file creation tests."
 
 if [ $failures -gt 0 ]; then
   echo "--- last output:"; echo "$output"

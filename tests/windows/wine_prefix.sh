@@ -10,6 +10,7 @@ fi
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/halvernik-wine.XXXXXX")
 export WINEDEBUG=-all
+export LC_ALL=C.UTF-8  # Wine maps non-ASCII names and arguments through the locale
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer
 wine_cleanup() {
   "$WINESERVER" -k >/dev/null 2>&1 || true

@@ -99,7 +99,7 @@ class WineSession:
         self.build_dir = build_dir
         self.box_driver = os.path.join(build_dir, "tools", "wine_harness", "box-driver.exe")
         self.root = tempfile.mkdtemp(prefix="halvernik-wine.")
-        self.env = dict(os.environ, WINEPREFIX=os.path.join(self.root, "prefix"), WINEDEBUG="-all",
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(self.root, "prefix"), WINEDEBUG="-all", LC_ALL="C.UTF-8",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("DISPLAY", None)
         self.xvfb = None
