@@ -100,8 +100,7 @@ def main():
                          per_dsn[n], reference, goal))
 
         # The check, whole, against the same opens and deletes alone.
-        local = session.run_wine(["cmd", "/c", "echo %LOCALAPPDATA%"]).stdout.decode().strip()
-        cache = session.run_wine(["winepath", "-u", local + r"\Halvernik ODBC Driver\Cache"]).stdout.decode().strip()
+        cache = session.cache_folder()
         os.makedirs(cache, exist_ok=True)
         with tempfile.TemporaryDirectory() as folder:
             check = time_process(session, [os.path.join(WIN, "cache_access_check", "cache-access-check.exe")],

@@ -19,10 +19,6 @@ class CheckRunTest : public FakePlatformTest {
     FakePlatformTest::SetUp();
     SetLocalAppData(S_OK, kLocal);
   }
-  void TearDown() override {
-    EXPECT_EQ(OpenFileCount(), 0) << "a file handle was left open";
-    FakePlatformTest::TearDown();
-  }
 };
 
 int CountOf(const std::u16string& text, const std::u16string& part) {

@@ -17,10 +17,6 @@ const std::vector<DWORD> kAttributes = {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_EN
 
 class FileTestPassTest : public FakePlatformTest {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(OpenFileCount(), 0) << "a file handle was left open";
-    FakePlatformTest::TearDown();
-  }
   static int Write(const std::u16string& folder) {
     return RunFileTests(folder, GENERIC_WRITE, kShareModes, kAttributes, CREATE_ALWAYS);
   }

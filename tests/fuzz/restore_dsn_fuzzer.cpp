@@ -9,6 +9,7 @@
 
 #include "dsn_restore/backup_document.h"
 #include "dsn_restore/restore_dsn.h"
+#include "support/members_as_key.h"
 #include "win32/fake/fake_win32.h"
 
 namespace {
@@ -23,20 +24,6 @@ void Require(bool holds, const char* invariant) {
     std::fprintf(stderr, "invariant broken: %s\n", invariant);
     std::abort();
   }
-}
-
-std::vector<RegistryValue> MembersAsKey(const dsn_restore::BackupMembers& members) {
-  std::vector<RegistryValue> values;
-  for (const auto& member : members.members) {
-    RegistryValue value{member.name, REG_SZ, TextBytes(member.value)};
-    auto same = std::find_if(values.begin(), values.end(), [&](const auto& v) { return SameName(v.name, value.name); });
-    if (same != values.end()) {
-      same->data = value.data;  // the registry keeps the first name, the last data
-    } else {
-      values.push_back(value);
-    }
-  }
-  return values;
 }
 
 bool BoxStartingWith(const std::u16string& caption) {

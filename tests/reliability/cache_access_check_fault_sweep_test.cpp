@@ -35,7 +35,9 @@ void CheckRun(int status, const Fault& fault, Figures& figures) {
   figures.Check(!out.empty() && out.back() == u'\n', "the output ends with a line");
   std::vector<std::u16string> lines = Lines(out);
   const std::u16string verdict = lines.empty() ? u"" : lines.back();
-  lines.pop_back();
+  if (!lines.empty()) {
+    lines.pop_back();
+  }
   // The folder message has no end of line: it opens the first line.
   for (auto& line : lines) {
     const auto error = line.find(u"Error ");

@@ -6,6 +6,7 @@
 #include "dsn_restore/backup_document.h"
 #include "dsn_restore/restore_run.h"
 #include "reliability/fault_sweep.h"
+#include "support/members_as_key.h"
 #include "support/odbc_fixture.h"
 
 namespace {
@@ -24,8 +25,7 @@ struct SeededDsn {
   bool hasSubkey = false;
 };
 
-// What a rebuilt key must hold: the document's members, a later member of the
-// same name (in any letter case) replacing the value of the earlier one.
+// What the DSN's key must hold once rebuilt, when its backup can be restored.
 std::optional<std::vector<RegistryValue>> ExpectedKey(const SeededDsn& dsn) {
   if (!dsn.backup || dsn.driver != kDriver) {
     return std::nullopt;
@@ -35,16 +35,7 @@ std::optional<std::vector<RegistryValue>> ExpectedKey(const SeededDsn& dsn) {
   if (members == nullptr) {
     return std::nullopt;
   }
-  std::vector<RegistryValue> values;
-  for (const auto& member : members->members) {
-    auto same = std::find_if(values.begin(), values.end(), [&](const auto& v) { return SameName(v.name, member.name); });
-    if (same != values.end()) {
-      same->data = TextBytes(member.value);
-    } else {
-      values.push_back(Sz(member.name, member.value));
-    }
-  }
-  return values;
+  return MembersAsKey(*members);
 }
 
 class DsnRestoreSweep {

@@ -1,6 +1,6 @@
 #pragma once
-// A test that runs on a clean fake platform and ends with every key closed
-// and every system text freed, whatever path the code under test took.
+// A test that runs on a clean fake platform and ends with every key and file
+// closed and every system text freed, whatever path the code under test took.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -50,6 +50,7 @@ class FakePlatformTest : public ::testing::Test {
   void SetUp() override { win32::fake::Reset(); }
   void TearDown() override {
     EXPECT_EQ(win32::fake::OpenKeyCount(), 0) << "a registry key was left open";
+    EXPECT_EQ(win32::fake::OpenFileCount(), 0) << "a file handle was left open";
     EXPECT_EQ(win32::fake::LocalAllocationCount(), 0) << "a system text was not freed";
   }
 };

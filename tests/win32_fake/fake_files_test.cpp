@@ -11,10 +11,6 @@ using namespace win32::fake;
 
 class FakeFilesTest : public FakePlatformTest {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(OpenFileCount(), 0);
-    FakePlatformTest::TearDown();
-  }
   // The last error after a failed create or open, or 0 when it opened (and is closed again).
   static DWORD Open(const char16_t* name, DWORD access, DWORD share, DWORD disposition, DWORD attributes = 0) {
     const HANDLE handle = win32::CreateFileW(name, access, share, disposition, attributes);

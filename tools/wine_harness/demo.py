@@ -38,9 +38,7 @@ def main():
         show_keys(session, "DSN keys after the restore")
 
         print("--- cache-access-check.exe, in a fresh folder, with the cache folder in place")
-        local = session.run_wine(["cmd", "/c", "echo %LOCALAPPDATA%"]).stdout.decode().strip()
-        cache = session.run_wine(["winepath", "-u", local + r"\Halvernik ODBC Driver\Cache"]).stdout.decode().strip()
-        os.makedirs(cache, exist_ok=True)
+        os.makedirs(session.cache_folder(), exist_ok=True)
         with tempfile.TemporaryDirectory() as folder:
             status, output = session.run_console(
                 os.path.join(build_dir, "cache_access_check", "cache-access-check.exe"), folder)

@@ -198,6 +198,11 @@ class WineSession:
         """Wine's own text for a Win32 error code, as FormatMessageW gives it."""
         return unescape(self.run_wine([self.box_driver, "--system-text", str(code)]).stdout.decode("utf-8"))
 
+    def cache_folder(self):
+        """The Unix path of the driver's cache folder in this prefix."""
+        local = self.run_wine(["cmd", "/c", "echo %LOCALAPPDATA%"]).stdout.decode().strip()
+        return self.run_wine(["winepath", "-u", local + r"\Halvernik ODBC Driver\Cache"]).stdout.decode().strip()
+
     def run_console(self, exe, cwd):
         """Runs a console program with standard input at its end; returns (status, output)."""
         result = subprocess.run([self.wine, exe], env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,

@@ -168,16 +168,6 @@ std::optional<std::vector<RegistryValue>> KeyValues(HKEY root, std::u16string_vi
   return key->values;
 }
 
-std::vector<std::u16string> SubkeyNames(HKEY root, std::u16string_view path) {
-  std::vector<std::u16string> names;
-  if (const auto key = Walk(RootKey(root), path)) {
-    for (const auto& sub : key->subkeys) {
-      names.push_back(sub->name);
-    }
-  }
-  return names;
-}
-
 void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights) {
   WalkCreating(RootKey(root), path)->denied |= rights;
 }

@@ -58,7 +58,6 @@ void SetText(HKEY root, std::u16string_view path, std::u16string_view name, std:
 bool KeyExists(HKEY root, std::u16string_view path);
 // The key's values in enumeration order; nothing when the key is missing.
 std::optional<std::vector<RegistryValue>> KeyValues(HKEY root, std::u16string_view path);
-std::vector<std::u16string> SubkeyNames(HKEY root, std::u16string_view path);
 // Opening the key (or creating it anew) with any of these rights, or deleting
 // it when DELETE is among them, fails with ERROR_ACCESS_DENIED, as a key whose
 // security descriptor withholds them does.
