@@ -1,9 +1,19 @@
 #!/usr/bin/env python3
-"""dsn-restore end to end: the x64 build under wine64, on an Xvfb display of
+"""dsn-restore end to end: a build of it under wine64, on an Xvfb display of
 its own, with its message boxes answered and read by box-driver.exe, and the
 registry set up and read back with Wine's own regedit.
 
-usage: dsn_restore_end_to_end.py BUILD_DIR   (the windows-x64 build)
+usage: dsn_restore_end_to_end.py EXE HELPERS_BUILD_DIR [--short]
+  EXE                the dsn-restore.exe under test: the i686 deliverable, or
+                     the x64 build of the same sources standing in for it
+  HELPERS_BUILD_DIR  the windows-x64 build, which holds box-driver.exe
+  --short            only the registry view scenario and one restore with
+                     real boxes and its summary (where each 32-bit process
+                     runs emulated, for about a minute)
+
+The machine pass of a 32-bit dsn-restore sees the 32-bit registry view, which
+the harness's 64-bit helpers name below Wow6432Node; HKCU\Software is one
+key for both views.
 
 Wine enumerates a key's values sorted by name where Windows keeps the order in
 which they were written, so scenarios with several boxes do not depend on it.
@@ -14,15 +24,22 @@ import sys
 import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "wine_harness"))
-from wine_session import HKCU, HKLM, WineSession  # noqa: E402
+from wine_session import HKCU, HKLM, WineSession, odbc_tree, pe_is_32_bit  # noqa: E402
 
 DRIVER = "Halvernik ODBC Driver"
-TREE = r"Software\ODBC\ODBC.INI"
 CONFIRMATION = ("Manage ODBC 2.x DSN", "Do you want to restore ODBC 2.x DSNs", ["Yes", "No", "Cancel"])
 
 
-def key(root, *parts):
-    return "\\".join((root, TREE) + parts)
+# Set by main(): whether the program under test is a 32-bit one.
+EXE_IS_32_BIT = True
+# Every ODBC tree that a scenario may touch, in either view.
+ODBC_KEYS = (HKCU + r"\Software\ODBC", HKLM + r"\Software\ODBC", HKLM + r"\Software\Wow6432Node\ODBC")
+
+
+def key(root, *parts, own_view=True):
+    """A key below the ODBC tree that the program under test sees (own_view),
+    or below the one of the other registry view."""
+    return "\\".join((odbc_tree(root, EXE_IS_32_BIT == own_view),) + parts)
 
 
 def summary(text):
@@ -36,15 +53,15 @@ class Scenario:
         self.session, self.exe, self.problems = session, exe, []
 
     def seed(self, keys):
-        for root in (HKCU, HKLM):
-            self.session.delete_key(root + r"\Software\ODBC")
+        for path in ODBC_KEYS:
+            self.session.delete_key(path)
         self.session.import_keys(keys)
         self.before = self.registry()
 
     def registry(self):
         tree = {}
-        for root in (HKCU, HKLM):
-            for path, values in self.session.export_keys(root + r"\Software\ODBC").items():
+        for top in ODBC_KEYS:
+            for path, values in self.session.export_keys(top).items():
                 tree[path.lower()] = values
         return tree
 
@@ -73,12 +90,12 @@ class Scenario:
             self.expect(self.after.get(path.lower()) == self.before.get(path.lower()), f"{path} changed")
 
 
-def dsn(root, name, backup=None, values=None, driver=DRIVER):
+def dsn(root, name, backup=None, values=None, driver=DRIVER, own_view=True):
     """The keys of one DSN: its entry under ODBC Data Sources and its own key."""
     own = dict(values or {})
     if backup is not None:
         own["Backup"] = backup
-    return {key(root, "ODBC Data Sources"): {name: driver}, key(root, name): own}
+    return {key(root, "ODBC Data Sources", own_view=own_view): {name: driver}, key(root, name, own_view=own_view): own}
 
 
 def merged(*parts):
@@ -114,6 +131,20 @@ def one_dsn_in_each_tree_restores_2(s):
     s.expect_key(key(HKCU, "Sales"), {"Server": "user", "Port": "5432"})
     s.expect_key(key(HKLM, "Billing"), {"Server": "machine", "Database": "billing"})
     s.expect_unchanged(key(HKCU, "ODBC Data Sources"))
+
+
+def machine_dsns_of_the_other_registry_view_are_left_alone(s):
+    # Both views hold a DSN of the driver with a backup, under the same name.
+    s.seed(merged(dsn(HKLM, "Billing", '{"Server":"own view"}', {"Server": "old"}),
+                  dsn(HKLM, "Billing", '{"Server":"other view"}', {"Server": "old other"}, own_view=False),
+                  dsn(HKLM, "Other", '{"Server":"other view only"}', {"Port": "1"}, own_view=False)))
+    s.run()
+    s.expect_boxes(CONFIRMATION, summary("1 DSN restored"))
+    s.expect_key(key(HKLM, "Billing"), {"Server": "own view"})
+    for path in (key(HKLM, "ODBC Data Sources", own_view=False), key(HKLM, "Billing", own_view=False),
+                 key(HKLM, "Other", own_view=False)):
+        s.expect_unchanged(path)
+    s.expect(key(HKLM, "Other").lower() not in s.after, "the other view's DSN appeared in the program's own view")
 
 
 def another_drivers_dsn_is_left_alone(s):
@@ -183,6 +214,7 @@ SCENARIOS = [
     answers_other_than_yes_change_nothing,
     no_dsn_of_the_driver_restores_0,
     one_dsn_in_each_tree_restores_2,
+    machine_dsns_of_the_other_registry_view_are_left_alone,
     another_drivers_dsn_is_left_alone,
     backup_that_is_not_json_is_shown_and_kept,
     member_that_is_not_a_string_is_refused,
@@ -193,12 +225,18 @@ SCENARIOS = [
 ]
 
 
+# Where each 32-bit process runs emulated.
+SHORT = [machine_dsns_of_the_other_registry_view_are_left_alone, one_dsn_in_each_tree_restores_2]
+
+
 def main():
-    build_dir = sys.argv[1]
-    exe = os.path.join(build_dir, "dsn_restore", "dsn-restore.exe")
+    global EXE_IS_32_BIT
+    exe, helpers = os.path.abspath(sys.argv[1]), sys.argv[2]
+    EXE_IS_32_BIT = pe_is_32_bit(exe)
+    print(f"dsn-restore under test: {exe} ({'i686' if EXE_IS_32_BIT else 'x86_64'})")
     results = []
-    with WineSession(build_dir) as session:
-        for scenario in SCENARIOS:
+    with WineSession(helpers) as session:
+        for scenario in SHORT if "--short" in sys.argv[3:] else SCENARIOS:
             s = Scenario(session, exe)
             try:
                 scenario(s)

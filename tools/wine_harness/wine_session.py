@@ -1,7 +1,11 @@
 """A throwaway Wine prefix, with an Xvfb display of its own, for running the
 tools as a user would: the registry is set up and read back with Wine's own
-regedit, and message boxes are answered and recorded by box-driver.exe."""
-import glob
+regedit, and message boxes are answered and recorded by box-driver.exe.
+
+The prefix is a 64-bit one (with WoW64), copied from the template prefix, so a
+32-bit deliverable runs in it as on 64-bit Windows. The helpers (regedit,
+reg, box-driver) are 64-bit programs: they name the 32-bit registry view by
+its 64-bit name, below Wow6432Node."""
 import os
 import shutil
 import subprocess
@@ -13,11 +17,41 @@ HKCU = "HKEY_CURRENT_USER"
 HKLM = "HKEY_LOCAL_MACHINE"
 
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
 def find_wine():
-    for candidate in (os.environ.get("WINE"), shutil.which("wine64"), shutil.which("wine"), "/usr/lib/wine/wine64"):
+    # Not /usr/bin/wine: where the wine package puts one, it prefers the
+    # 32-bit loader and a 32-bit prefix.
+    for candidate in (os.environ.get("WINE"), "/usr/lib/wine/wine64"):
         if candidate and os.access(candidate, os.X_OK):
             return candidate
     raise RuntimeError("wine64 is not installed: run scripts/setup.sh")
+
+
+def template_prefix():
+    """The template prefix's path, made first if it is missing or stale."""
+    result = subprocess.run([os.path.join(HERE, "template_prefix.sh")], stdout=subprocess.PIPE)
+    if result.returncode != 0:
+        raise RuntimeError("the template Wine prefix could not be made (tools/wine_harness/template_prefix.sh)")
+    return result.stdout.decode().strip()
+
+
+def pe_is_32_bit(exe):
+    """True for an i386 PE image, False for any other machine."""
+    with open(exe, "rb") as image:
+        header = image.read(4096)
+    offset = int.from_bytes(header[0x3C:0x40], "little")
+    return header[offset:offset + 4] == b"PE\0\0" and header[offset + 4:offset + 6] == b"\x4c\x01"
+
+
+def odbc_tree(root, exe_is_32_bit):
+    """The registry path, as a 64-bit helper names it, of the ODBC tree that
+    a program of that bitness sees below root: HKCU\\Software is one key for
+    both views, HKLM\\Software is not."""
+    if root == HKLM and exe_is_32_bit:
+        return root + r"\Software\Wow6432Node\ODBC\ODBC.INI"
+    return root + r"\Software\ODBC\ODBC.INI"
 
 
 def unescape(text):
@@ -94,23 +128,24 @@ def parse_reg_export(text):
 class WineSession:
     """One Wine prefix and one Xvfb display, both removed by close()."""
 
-    def __init__(self, build_dir, display=True):
+    def __init__(self, helpers_dir, display=True):
+        """helpers_dir: the windows-x64 build, which holds box-driver.exe."""
         self.wine = find_wine()
-        self.build_dir = build_dir
-        self.box_driver = os.path.join(build_dir, "tools", "wine_harness", "box-driver.exe")
+        self.box_driver = os.path.join(helpers_dir, "tools", "wine_harness", "box-driver.exe")
+        if not os.path.exists(self.box_driver):
+            raise RuntimeError(f"{self.box_driver} is missing: build the windows-x64 preset first")
+        template = template_prefix()
         self.root = tempfile.mkdtemp(prefix="halvernik-wine.")
-        self.env = dict(os.environ, WINEPREFIX=os.path.join(self.root, "prefix"), WINEDEBUG="-all", LC_ALL="C.UTF-8",
+        prefix = os.path.join(self.root, "prefix")
+        # The template already holds Managed=N (without a window manager,
+        # Wine draws the boxes' title bars itself) and Wine's fonts.
+        subprocess.run(["cp", "-a", template, prefix], check=True)
+        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", LC_ALL="C.UTF-8",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("DISPLAY", None)
         self.xvfb = None
         if display:
             self._start_xvfb()
-        self.run_wine(["wineboot", "-i"])
-        # Without a window manager, Wine draws the boxes' title bars itself.
-        self.run_wine(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"])
-        fonts = os.path.join(self.env["WINEPREFIX"], "drive_c", "windows", "Fonts")
-        for font in glob.glob("/usr/share/wine/fonts/*.ttf"):
-            shutil.copy(font, fonts)
 
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
@@ -180,7 +215,7 @@ class WineSession:
         os.makedirs(shots)
         result = self.run_wine([self.box_driver, self.windows_path(log),
                                 self.windows_path(shots) if pictures_dir else "-", ",".join(answers) or ",", exe],
-                               timeout=300)
+                               timeout=900)
         boxes = []
         if os.path.exists(log):
             for line in open(log, encoding="utf-8").read().splitlines():
@@ -206,5 +241,5 @@ class WineSession:
     def run_console(self, exe, cwd):
         """Runs a console program with standard input at its end; returns (status, output)."""
         result = subprocess.run([self.wine, exe], env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=300)
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=900)
         return result.returncode, result.stdout.decode("utf-8", errors="replace")
