@@ -2,8 +2,14 @@
 """Runs the benchmarks and prints their table; writes the same to
 docs/benchmarks.md with the date and the machine. No figure here is a test.
 
-usage: run_benchmarks.py SOURCE_DIR   (after both the linux and windows-x64
-builds of the `benchmarks` target; scripts/benchmark.sh does all of it)"""
+usage: run_benchmarks.py SOURCE_DIR BUILD_DIR LABEL
+  BUILD_DIR  the Windows build measured: windows-x86 (the deliverables) where
+             32-bit code runs natively, windows-x64 elsewhere (never emulated)
+  LABEL      what it is, for the table
+(after the linux build and that build of the `benchmarks` target, and the
+windows-x64 build for the helpers; scripts/benchmark.sh does all of it)
+
+A step that fails says which step and why, in one line, and ends the run."""
 import datetime
 import os
 import platform
@@ -15,12 +21,32 @@ import tempfile
 import time
 
 source = os.path.abspath(sys.argv[1])
+WIN = os.path.abspath(sys.argv[2])
+LABEL = sys.argv[3]
+HELPERS = os.path.join(source, "build", "windows-x64")
 sys.path.insert(0, os.path.join(source, "tools", "wine_harness"))
 from wine_session import WineSession  # noqa: E402
 
-WIN = os.path.join(source, "build", "windows-x64")
 SIZES = {10: 10, 100: 10, 1000: 5, 10000: 3}  # N: repeated runs
 PROCESS_RUNS = 15
+
+
+class StepFailed(Exception):
+    pass
+
+
+def run_step(what, function, *args):
+    """Runs one step; any failure becomes one line that names the step."""
+    try:
+        return function(*args)
+    except StepFailed:
+        raise
+    except subprocess.CalledProcessError as error:
+        output = (error.stderr or error.stdout or b"").decode(errors="replace").strip().splitlines()
+        raise StepFailed(f"{what}: {os.path.basename(str(error.cmd[1] if len(error.cmd) > 1 else error.cmd[0]))} "
+                         f"exited with {error.returncode}" + (f" ({output[-1]})" if output else ""))
+    except Exception as error:  # noqa: BLE001 - anything else is still one line
+        raise StepFailed(f"{what}: {type(error).__name__}: {error}")
 
 
 def spread(values):
@@ -72,26 +98,29 @@ def main():
     os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})
     rows = []  # (figure, values, reference values or None, goal text)
     phases = {}
-    with WineSession(WIN, display=False) as session:
+    with run_step("making the Wine prefix", WineSession, HELPERS, False) as session:
         wine_version = session.run_wine(["--version"]).stdout.decode().strip() or "wine"
         # Keep one wineserver for the whole run, so no figure pays for its start.
         subprocess.Popen([os.path.join(os.path.dirname(session.wine), "wineserver"), "-p"], env=session.env)
         reg_file = session.windows_path(os.path.join(session.root, "bench.reg"))
-        restore, imports = {}, {}
+        restore, minimal, imports = {}, {}, {}
         for n, repeats in SIZES.items():
-            out = session.run_wine([os.path.join(WIN, "benchmarks", "restore-benchmark.exe"), str(n), str(repeats),
-                                    reg_file], check=True).stdout.decode()
+            out = run_step(f"restore benchmark at N = {n:,}", lambda: session.run_wine(
+                [os.path.join(WIN, "benchmarks", "restore-benchmark.exe"), str(n), str(repeats), reg_file],
+                check=True, stderr=subprocess.PIPE).stdout.decode())
             for line in out.splitlines():
                 parts = line.split()
-                if parts[0] == "restore":
-                    restore.setdefault(n, []).append(float(parts[2]))
-                elif parts[0] == "import":
-                    imports.setdefault(n, []).append(float(parts[2]))
+                if parts[0] in ("restore", "minimal", "import"):
+                    {"restore": restore, "minimal": minimal, "import": imports}[parts[0]].setdefault(n, []).append(
+                        float(parts[2]))
                 elif parts[0] == "phase":
                     phases.setdefault(n, {})[parts[1]] = float(parts[3])
         for n in SIZES:
             goal = "ratio at most 1.0" if n == 1000 else ""
             rows.append((f"restore, N = {n:,} (ms), against reg import", restore[n], imports[n], goal))
+        for n in SIZES:
+            goal = "ratio at most 1.1" if n == 10000 else ""
+            rows.append((f"restore, N = {n:,} (ms), against its registry calls alone", restore[n], minimal[n], goal))
         per_dsn = {n: [t / n for t in restore[n]] for n in SIZES}
         for n in SIZES:
             reference = per_dsn[100] if n == 10000 else None
@@ -100,33 +129,45 @@ def main():
                          per_dsn[n], reference, goal))
 
         # The check, whole, against the same opens and deletes alone.
-        cache = session.cache_folder()
+        cache = run_step("finding the cache folder", session.cache_folder)
         os.makedirs(cache, exist_ok=True)
         with tempfile.TemporaryDirectory() as folder:
-            check = time_process(session, [os.path.join(WIN, "cache_access_check", "cache-access-check.exe")],
-                                 PROCESS_RUNS, folder)
-            minimal = time_process(session, [os.path.join(WIN, "benchmarks", "file-opens-minimal.exe")],
-                                   PROCESS_RUNS, folder)
-        rows.append(("cache-access-check run (ms), against the same 24 opens and 12 deletes alone", check, minimal,
+            check = run_step("timing cache-access-check", time_process, session,
+                             [os.path.join(WIN, "cache_access_check", "cache-access-check.exe")], PROCESS_RUNS, folder)
+            opens = run_step("timing file-opens-minimal", time_process, session,
+                             [os.path.join(WIN, "benchmarks", "file-opens-minimal.exe")], PROCESS_RUNS, folder)
+        rows.append(("cache-access-check run (ms), against the same 24 opens and 12 deletes alone", check, opens,
                      "ratio at most 1.2"))
 
         # Start-up: with no display the confirmation box cannot appear, so the
         # run ends where the box would show.
-        restore_start = time_process(session, [os.path.join(WIN, "dsn_restore", "dsn-restore.exe")], PROCESS_RUNS)
-        empty = time_process(session, [os.path.join(WIN, "benchmarks", "empty-program.exe")], PROCESS_RUNS)
-        rows.append(("dsn-restore start to its confirmation (ms), against an empty program", restore_start, empty, ""))
+        starts = {}
+        for name in ("dsn_restore/dsn-restore", "benchmarks/empty-program-like-dsn-restore",
+                     "benchmarks/empty-program"):
+            starts[name] = run_step(f"timing the start of {os.path.basename(name)}", time_process, session,
+                                    [os.path.join(WIN, name + ".exe")], PROCESS_RUNS)
+        rows.append(("dsn-restore start to its confirmation (ms), against an empty program with its manifest and "
+                     "imports", starts["dsn_restore/dsn-restore"], starts["benchmarks/empty-program-like-dsn-restore"],
+                     ""))
+        rows.append(("dsn-restore start to its confirmation (ms), against a bare empty program",
+                     starts["dsn_restore/dsn-restore"], starts["benchmarks/empty-program"], ""))
         # With the cache folder gone, the first line is the first attempt's error.
         shutil.rmtree(cache)
+        lines = {}
         with tempfile.TemporaryDirectory() as folder:
-            first_line = time_to_first_line(
-                session, [os.path.join(WIN, "cache_access_check", "cache-access-check.exe")], PROCESS_RUNS, folder)
-            empty_line = time_to_first_line(
-                session, [os.path.join(WIN, "benchmarks", "empty-console-program.exe")], PROCESS_RUNS, folder)
-        rows.append(("cache-access-check start to its first line (ms), against an empty console program",
-                     first_line, empty_line, ""))
+            for name in ("cache_access_check/cache-access-check", "benchmarks/empty-console-program-like-check",
+                         "benchmarks/empty-console-program"):
+                lines[name] = run_step(f"timing the first line of {os.path.basename(name)}", time_to_first_line,
+                                       session, [os.path.join(WIN, name + ".exe")], PROCESS_RUNS, folder)
+        rows.append(("cache-access-check start to its first line (ms), against an empty console program with its "
+                     "manifest and imports", lines["cache_access_check/cache-access-check"],
+                     lines["benchmarks/empty-console-program-like-check"], ""))
+        rows.append(("cache-access-check start to its first line (ms), against a bare empty console program",
+                     lines["cache_access_check/cache-access-check"], lines["benchmarks/empty-console-program"], ""))
 
-    calls = subprocess.run([os.path.join(source, "build", "linux", "benchmarks", "registry_calls")], check=True,
-                           stdout=subprocess.PIPE).stdout.decode()
+    calls = run_step("counting registry calls on the Linux fake", lambda: subprocess.run(
+        [os.path.join(source, "build", "linux", "benchmarks", "registry_calls")], check=True,
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE).stdout.decode())
 
     table = ["| figure | min | median | max | reference median | ratio | goal |", "|---|---|---|---|---|---|---|"]
     for figure, values, reference, goal in rows:
@@ -143,6 +184,7 @@ def main():
     for n, parts in phases.items():
         phase_rows.append(f"| {n:,} | {parts['list']:.4g} ms | {parts['read']:.4g} ms | {parts['rewrite']:.4g} ms |")
 
+    print(f"measured: {LABEL}")
     print("\n".join(table))
     print()
     print("\n".join(phase_rows))
@@ -153,9 +195,9 @@ def main():
     notes = open(notes_file, encoding="utf-8").read() if os.path.exists(notes_file) else ""
     with open(os.path.join(source, "docs", "benchmarks.md"), "w", encoding="utf-8") as out:
         out.write("# Benchmarks\n\n")
-        out.write(f"Run on {datetime.date.today().isoformat()}, on {machine()}, under {wine_version} "
-                  "(the x64 build; the deliverables are the same sources for x86). Made by `scripts/benchmark.sh`; "
-                  "times are wall-clock, over repeated runs.\n\n")
+        out.write(f"Run on {datetime.date.today().isoformat()}, on {machine()}, under {wine_version}, "
+                  f"measuring {LABEL}. Made by `scripts/benchmark.sh`; times are wall-clock, over repeated "
+                  "runs.\n\n")
         out.write("\n".join(table) + "\n\n")
         out.write("Where one restore pass spends its time (one more run at each N):\n\n")
         out.write("\n".join(phase_rows) + "\n\n")
@@ -165,4 +207,8 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except StepFailed as failure:
+        print(f"benchmark: {failure}", file=sys.stderr)
+        sys.exit(1)

@@ -6,11 +6,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 "$root/scripts/setup.sh" >/dev/null
-for preset in windows-x86 windows-x64; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86 >/dev/null
+. "$root/scripts/wine_target.sh"
 echo "Deliverables: build/windows-x86/dsn_restore/dsn-restore.exe, build/windows-x86/cache_access_check/cache-access-check.exe"
-echo "Running the x64 build of the same sources under Wine."
+echo "Running under Wine: $wine_label."
 echo
-python3 "$root/tools/wine_harness/demo.py" "$root/build/windows-x64"
+python3 "$root/tools/wine_harness/demo.py" "$wine_build" "$root/build/windows-x64"

@@ -10,6 +10,10 @@
 //              button); once they are used up, every box gets enter
 //   box-driver.exe --system-text CODE
 //     prints the system's text for a Win32 error code, escaped as above
+//   box-driver.exe --picture-window TITLE FILE
+//     waits for a visible top-level window whose title contains TITLE (a
+//     console window, say), saves a BMP picture of it in FILE and prints
+//     its title
 //
 // Exits with the program's exit status, or 124 when it runs for more than
 // ten minutes.
@@ -204,11 +208,45 @@ int PrintSystemText(DWORD code) {
   return 0;
 }
 
+struct TitleSearch {
+  std::wstring part;
+  HWND found;
+};
+
+int PictureWindow(const std::wstring& titlePart, const std::wstring& path) {
+  TitleSearch search{titlePart, nullptr};
+  for (int tries = 0; tries < 6000 && search.found == nullptr; ++tries) {
+    Sleep(100);
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<TitleSearch*>(param);
+          if (IsWindowVisible(window) && WindowText(window).find(s->part) != std::wstring::npos) {
+            s->found = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+  }
+  if (search.found == nullptr) {
+    fputs("box-driver: no such window\n", stderr);
+    return 1;
+  }
+  Sleep(1000);  // let it draw its text
+  SaveBitmap(search.found, path);
+  const std::string title = Utf8(WindowText(search.found)) + "\n";
+  fwrite(title.data(), 1, title.size(), stdout);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wstring(argv[1]) == L"--system-text") {
     return PrintSystemText(wcstoul(argv[2], nullptr, 10));
+  }
+  if (argc == 4 && std::wstring(argv[1]) == L"--picture-window") {
+    return PictureWindow(argv[2], argv[3]);
   }
   if (argc < 5) {
     fputs("usage: box-driver.exe LOG SHOTS ANSWERS PROGRAM [ARGS...]\n", stderr);

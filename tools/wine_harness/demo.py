@@ -3,20 +3,22 @@
 sample DSNs (answering Yes, then OK to every box), then cache-access-check
 checks its folders. Prints every box shown and the DSN keys before and after.
 
-usage: demo.py BUILD_DIR   (the windows-x64 build)"""
+usage: demo.py BUILD_DIR HELPERS_BUILD_DIR
+  BUILD_DIR          the build whose executables run (windows-x86 or windows-x64)
+  HELPERS_BUILD_DIR  the windows-x64 build, which holds box-driver.exe"""
 import os
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sample_registry import TREE, sample_keys  # noqa: E402
-from wine_session import HKCU, HKLM, WineSession  # noqa: E402
+from sample_registry import sample_keys  # noqa: E402
+from wine_session import HKCU, HKLM, WineSession, odbc_tree, pe_is_32_bit  # noqa: E402
 
 
-def show_keys(session, title):
+def show_keys(session, title, is_32_bit):
     print(f"--- {title}")
     for root in (HKCU, HKLM):
-        for path, values in sorted(session.export_keys(f"{root}\\{TREE}").items()):
+        for path, values in sorted(session.export_keys(odbc_tree(root, is_32_bit)).items()):
             print(f"[{path}]")
             for name, (kind, data) in sorted(values.items()):
                 print(f"    {name or '(default)'} = {data!r}" + ("" if kind == "REG_SZ" else f" ({kind})"))
@@ -24,18 +26,19 @@ def show_keys(session, title):
 
 
 def main():
-    build_dir = sys.argv[1]
-    with WineSession(build_dir) as session:
-        session.import_keys(sample_keys())
-        show_keys(session, "DSN keys before the restore")
+    build_dir, helpers = sys.argv[1], sys.argv[2]
+    restore = os.path.join(build_dir, "dsn_restore", "dsn-restore.exe")
+    is_32_bit = pe_is_32_bit(restore)
+    with WineSession(helpers) as session:
+        session.import_keys(sample_keys(is_32_bit))
+        show_keys(session, "DSN keys before the restore", is_32_bit)
 
         print("--- dsn-restore.exe, answered as a user would (Yes, then OK)")
-        status, boxes = session.run_answering_boxes(os.path.join(build_dir, "dsn_restore", "dsn-restore.exe"),
-                                                    ["yes"])
+        status, boxes = session.run_answering_boxes(restore, ["yes"])
         for box in boxes:
             print(f"[{box.caption}] {box.text.strip()}   ({' / '.join(box.buttons)}: {box.answer})")
         print(f"exit status {status}\n")
-        show_keys(session, "DSN keys after the restore")
+        show_keys(session, "DSN keys after the restore", is_32_bit)
 
         print("--- cache-access-check.exe, in a fresh folder, with the cache folder in place")
         os.makedirs(session.cache_folder(), exist_ok=True)

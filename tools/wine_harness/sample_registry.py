@@ -1,14 +1,14 @@
 """Sample DSNs of the driver, for the demonstration run and the pictures."""
-from wine_session import HKCU, HKLM
+from wine_session import HKCU, HKLM, odbc_tree
 
 DRIVER = "Halvernik ODBC Driver"
-TREE = r"Software\ODBC\ODBC.INI"
 
 
-def sample_keys():
+def sample_keys(is_32_bit):
     """Two DSNs of the driver per user (one with a broken backup), one per
-    machine, and another driver's DSN that must be left alone."""
-    user, machine = f"{HKCU}\\{TREE}", f"{HKLM}\\{TREE}"
+    machine, and another driver's DSN that must be left alone; the machine's
+    in the registry view that a program of that bitness sees."""
+    user, machine = odbc_tree(HKCU, is_32_bit), odbc_tree(HKLM, is_32_bit)
     return {
         f"{user}\\ODBC Data Sources": {"Sales": DRIVER, "Reports": DRIVER, "Legacy": "SQL Server"},
         f"{user}\\Sales": {"Server": "lost", "Backup": '{"Server":"db1.example.com","Port":"5432","Database":"sales"}'},
