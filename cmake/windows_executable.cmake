@@ -3,6 +3,16 @@
 # DLL from its own folder), with ASLR and DEP, and with its manifest and
 # version resource embedded.
 #
+# The PE header names Windows 7 (6.1), the oldest Windows the manifest lists,
+# as the subsystem and OS version: with the linker's default (4.0, Windows NT
+# 4) Windows would keep old compatibility behaviour for the image. It is
+# terminal-server aware, and carries no timestamp, so that a build is
+# reproducible byte for byte.
+#
+# The image is stripped after the link; the unstripped copy, with its debug
+# information, stays in symbols/ of the build folder, so that a crash from the
+# field can be read against the very file that shipped.
+#
 # halvernik_windows_executable(<target> SUBSYSTEM GUI|CONSOLE
 #     DESCRIPTION <text> EXECUTION_LEVEL <level> SOURCES <files...>)
 function(halvernik_windows_executable target)
@@ -20,8 +30,20 @@ function(halvernik_windows_executable target)
   add_executable(${target} ${ARG_SOURCES} "${generated}/app.rc")
   set_target_properties(${target} PROPERTIES OUTPUT_NAME "${ARG_OUTPUT_NAME}")
   set_property(SOURCE "${generated}/app.rc" APPEND PROPERTY OBJECT_DEPENDS "${generated}/app.manifest")
-  target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>
-                      -Wl,--dynamicbase -Wl,--nxcompat)
+  target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
+                      -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware -Wl,--no-insert-timestamp
+                      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,1
+                      -Wl,--major-os-version,6 -Wl,--minor-os-version,1)
+  if(CMAKE_BUILD_TYPE STREQUAL "Release")
+    set(symbols "${CMAKE_BINARY_DIR}/symbols")
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND "${CMAKE_COMMAND}" -E make_directory "${symbols}"
+      COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_FILE:${target}>" "${symbols}/$<TARGET_FILE_NAME:${target}>"
+      # strip writes the time into the PE header unless told a date: the
+      # linker's 0 again.
+      COMMAND "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=0 "${CMAKE_STRIP}" --strip-all "$<TARGET_FILE:${target}>"
+      VERBATIM)
+  endif()
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
   endif()

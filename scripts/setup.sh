@@ -18,7 +18,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 wine32:i386 fonts-wine xvfb tmux python3
-  xz-utils ca-certificates perl
+  xz-utils ca-certificates perl osslsigncode openssl
 )
 
 as_root() {

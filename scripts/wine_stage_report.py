@@ -17,6 +17,7 @@ STAGES = [
     "cache-check on a real console",
     "cache-check against real refusals",
     "end-to-end suite with real boxes",
+    "signed release under Wine",
 ]
 WHY_NOT = {
     "emulated": "32-bit code runs emulated here, so the i686 deliverables ran the short set only",

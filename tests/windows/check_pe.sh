@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built deliverable's PE headers with objdump: format and machine,
-# subsystem, ASLR and DEP, the manifest's execution level, and that it imports
-# only DLLs that ship with Windows.
+# subsystem and its version (Windows 7, the oldest the manifest lists), ASLR
+# (with relocations, and high entropy in x64) and DEP, terminal-server
+# awareness, no timestamp, no symbols left in the image, the manifest's
+# execution level, and that it imports only DLLs that ship with Windows.
 # usage: check_pe.sh OBJDUMP EXE FORMAT(pei-i386|pei-x86-64) SUBSYSTEM(gui|console) LEVEL
 set -uo pipefail
 objdump=$1 exe=$2 format=$3 subsystem=$4 level=$5
@@ -23,7 +25,20 @@ case $subsystem in
   console) check "Windows console subsystem" grep -qE '^Subsystem[[:space:]]+00000003[[:space:]]+\(Windows CUI\)' <<<"$headers" ;;
 esac
 check "DYNAMIC_BASE (ASLR)" grep -qE '^[[:space:]]+DYNAMIC_BASE$' <<<"$headers"
+check "relocations, which ASLR needs" grep -qE '^Entry 5 [0-9a-f]+ [0-9a-f]*[1-9a-f][0-9a-f]* Base Relocation Directory' <<<"$headers"
 check "NX_COMPAT (DEP)" grep -qE '^[[:space:]]+NX_COMPAT$' <<<"$headers"
+check "TERMINAL_SERVICE_AWARE" grep -qE '^[[:space:]]+TERMINAL_SERVICE_AWARE$' <<<"$headers"
+if [ "$format" = pei-x86-64 ]; then
+  check "HIGH_ENTROPY_VA (64-bit ASLR)" grep -qE '^[[:space:]]+HIGH_ENTROPY_VA$' <<<"$headers"
+fi
+check "subsystem version 6.1 (Windows 7)" \
+  grep -qzE 'MajorSubsystemVersion[[:space:]]+6[[:space:]]+MinorSubsystemVersion[[:space:]]+1' <<<"$headers"
+check "OS version 6.1 (Windows 7)" \
+  grep -qzE 'MajorOSystemVersion[[:space:]]+6[[:space:]]+MinorOSystemVersion[[:space:]]+1' <<<"$headers"
+check "no timestamp" grep -qE '^Time/Date[[:space:]]+(Thu Jan  1 00:00:00 1970|0+)$' <<<"$headers"
+check "stripped: no symbols in the image" grep -qE '^[[:space:]]+symbols stripped$' <<<"$headers"
+check "stripped: no debug information in the image" \
+  bash -c '! "$1" -h "$2" | grep -qE "[[:space:]]\.debug_"' _ "$objdump" "$exe"
 
 # Imports: only DLLs that ship with Windows; never a compiler runtime DLL,
 # which an elevated program would load from its own folder.

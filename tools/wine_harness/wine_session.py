@@ -174,8 +174,9 @@ class WineSession:
         self.close()
 
     def run_wine(self, args, **kwargs):
-        return subprocess.run([self.wine] + args, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                              **kwargs)
+        kwargs.setdefault("stdout", subprocess.PIPE)
+        kwargs.setdefault("stderr", subprocess.DEVNULL)
+        return subprocess.run([self.wine] + args, env=self.env, **kwargs)
 
     def windows_path(self, unix_path):
         return "Z:" + os.path.abspath(unix_path).replace("/", "\\")

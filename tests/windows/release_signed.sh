@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The signed release, end to end: a throwaway self-signed code-signing
+# certificate, scripts/release.sh with it, then both signatures verified, the
+# checksums, the PE headers with their manifest and version resource, the
+# symbols against the shipped files, and one signed executable run under Wine.
+# usage: release_signed.sh SOURCE_DIR OBJDUMP STRIP RUN_UNDER_WINE(yes|no)
+set -uo pipefail
+root=$(realpath "$1") objdump=$2 strip=$3 run_under_wine=$4
+work=$(mktemp -d "${TMPDIR:-/tmp}/halvernik-release.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+password=$(openssl rand -hex 12)
+openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Halvernik throwaway test signing" \
+  -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+  -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/sign.pfx" -passout "pass:$password"
+if ! HALVERNIK_SIGN_PASSWORD=$password "$root/scripts/release.sh" --pfx "$work/sign.pfx" --out "$work/dist"; then
+  echo "FAILED: scripts/release.sh"
+  exit 1
+fi
+dist=$work/dist
+build=$root/build/release-x86
+
+# Where the unsigned image and the signed one minus its signature differ:
+# only in the PE checksum, which signing computes again, and in the zeros
+# that pad the image for its signature.
+only_checksum_differs() {  # only_checksum_differs BUILT UNSIGNED
+  local pe field size
+  pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  field=$((pe + 24 + 64))  # PE signature, file header, then CheckSum in the optional header
+  size=$(stat -c %s "$1")
+  { cmp -l "$1" <(head -c "$size" "$2") || true; } |
+    awk -v lo=$((field + 1)) -v hi=$((field + 4)) '$1 < lo || $1 > hi { bad = 1 } END { exit bad }' &&
+    test -z "$(tail -c +$((size + 1)) "$2" | tr -d '\0')"
+}
+
+for exe in dsn-restore.exe cache-access-check.exe; do
+  echo "--- $exe"
+  check "the signature verifies" bash -c 'osslsigncode verify -CAfile "$1" -in "$2" | grep -q "^Signature verification: ok"' \
+    _ "$work/cert.pem" "$dist/$exe"
+  check "signed with SHA-256" bash -c 'osslsigncode verify -CAfile "$1" -in "$2" | grep -qi "digest algorithm *: *sha256"' \
+    _ "$work/cert.pem" "$dist/$exe"
+  case $exe in
+    dsn-restore.exe) pe_args=(gui requireAdministrator) ;;
+    *) pe_args=(console asInvoker) ;;
+  esac
+  check "PE headers, manifest and version resource intact" \
+    bash -c '"$@" >/dev/null' _ "$root/tests/windows/check_pe.sh" "$objdump" "$dist/$exe" pei-i386 "${pe_args[@]}"
+  osslsigncode remove-signature -in "$dist/$exe" -out "$work/unsigned-$exe" >/dev/null
+  shipped=$build/$( [ "$exe" = dsn-restore.exe ] && echo dsn_restore || echo cache_access_check )/$exe
+  check "without its signature it is the image built, but for the checksum" only_checksum_differs "$shipped" "$work/unsigned-$exe"
+  check "its symbols match the image built" \
+    bash -c '"$@" >/dev/null' _ "$root/tests/windows/check_symbols.sh" "$objdump" "$strip" "$shipped" "$dist/symbols/$exe"
+done
+check "SHA256SUMS lists and matches all four files" \
+  bash -c 'cd "$1" && test "$(wc -l <SHA256SUMS)" -eq 4 && sha256sum --quiet -c SHA256SUMS' _ "$dist"
+
+if [ "$run_under_wine" = yes ]; then
+  echo "--- the signed cache-access-check under Wine"
+  (
+    . "$root/tests/windows/wine_prefix.sh"
+    local_appdata=$("$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+    mkdir -p "$("$WINE" winepath -u "$local_appdata\\Halvernik ODBC Driver\\Cache" 2>/dev/null)"
+    mkdir "$work/run"
+    output=$(cd "$work/run" && "$WINE" "$dist/cache-access-check.exe" </dev/null 2>/dev/null | tr -d '\r')
+    [ "$output" = "All tests passed successfully." ]
+  )
+  check "it runs and reports all tests passed" test $? -eq 0
+fi
+
+if [ $failures -gt 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
