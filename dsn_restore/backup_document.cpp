@@ -45,7 +45,11 @@ BackupDocument ReadBackupDocument(std::u16string_view backupText) {
     if (!yyjson_is_str(value)) {
       return NonStringMember{WidenText(yyjson_get_str(name))};
     }
-    result.members.push_back({WidenText(yyjson_get_str(name)), WidenText(yyjson_get_str(value))});
+    std::u16string valueName = WidenText(yyjson_get_str(name));
+    if (valueName.size() > kMaxValueNameUnits) {
+      return MemberNameTooLong{std::move(valueName)};
+    }
+    result.members.push_back({std::move(valueName), WidenText(yyjson_get_str(value))});
   }
   return result;
 }

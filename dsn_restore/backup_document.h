@@ -36,10 +36,23 @@ struct NonStringMember {
   std::u16string name;
 };
 
-using BackupDocument = std::variant<BackupMembers, UnreadableBackup, NoBackupMembers, NonStringMember>;
+// The registry refuses value names longer than this many UTF-16 units.
+inline constexpr std::size_t kMaxValueNameUnits = 16383;
+
+// A member whose name the registry would refuse: found before the DSN's key
+// is touched, so that the key is never deleted for a document that cannot be
+// written whole.
+struct MemberNameTooLong {
+  std::u16string name;
+};
+
+using BackupDocument =
+    std::variant<BackupMembers, UnreadableBackup, NoBackupMembers, NonStringMember, MemberNameTooLong>;
 
 // Reads the backup text (UTF-16, converted to UTF-8 up to its first zero byte)
-// as strict JSON. Names and values end at their first \u0000.
+// as strict JSON. Names and values end at their first \u0000. The first
+// member that is not a string, or whose name is too long, refuses the whole
+// document.
 BackupDocument ReadBackupDocument(std::u16string_view backupText);
 
 }  // namespace dsn_restore

@@ -1,6 +1,7 @@
 #include "dsn_restore/restore_dsn.h"
 
 #include "dsn_restore/backup_document.h"
+#include "dsn_restore/odbc_names.h"
 #include "dsn_restore/show_system_error.h"
 #include "dsn_restore/text_conversion.h"
 #include "win32/unique_handles.h"
@@ -25,6 +26,26 @@ bool WriteMembers(HKEY key, const std::vector<BackupMember>& members) {
   return allWritten;
 }
 
+// A name as a box can show it: a long one cut, with a mark that it was.
+std::u16string ShortenedName(const std::u16string& name) {
+  constexpr std::size_t kShown = 40;
+  return name.size() <= kShown ? name : name.substr(0, kShown) + u"\u2026";
+}
+
+// After a value was refused, the new key gets the backup back, so that the
+// settings stay in the registry and a later run retries. Shows the backup
+// itself when that is refused too.
+void KeepBackup(HKEY key, const std::u16string& dsnName, const std::u16string& backupText) {
+  // With its terminating NUL, as every REG_SZ the tool writes.
+  const auto bytes = static_cast<DWORD>((backupText.size() + 1) * 2);
+  const LSTATUS status = win32::RegSetValueExW(key, kBackupValueName.data(), REG_SZ,
+                                               reinterpret_cast<const BYTE*>(backupText.c_str()), bytes);
+  if (status != ERROR_SUCCESS) {
+    ShowSystemErrorWithBackup(static_cast<DWORD>(status),
+                              u"Cannot set registry value " + std::u16string(kBackupValueName), dsnName, backupText);
+  }
+}
+
 // The document's members, or nothing after showing why it cannot be restored
 // (a document without members is refused without a box).
 const BackupMembers* RestorableMembers(const std::u16string& dsnName, const BackupDocument& document) {
@@ -37,6 +58,12 @@ const BackupMembers* RestorableMembers(const std::u16string& dsnName, const Back
     ShowFailure(u"Cannot restore DSN " + dsnName,
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: its member \"" + member->name +
                     u"\" is not a string. The DSN was left as it was.");
+  } else if (const auto* tooLong = std::get_if<MemberNameTooLong>(&document)) {
+    ShowFailure(u"Cannot restore DSN " + dsnName,
+                u"The backup of DSN \"" + dsnName + u"\" was not restored: the name of its member \"" +
+                    ShortenedName(tooLong->name) + u"\" has " + DecimalText(static_cast<long long>(tooLong->name.size())) +
+                    u" characters, and the registry takes value names of at most " +
+                    DecimalText(static_cast<long long>(kMaxValueNameUnits)) + u". The DSN was left as it was.");
   }
   return std::get_if<BackupMembers>(&document);
 }
@@ -91,7 +118,8 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
   status = win32::RegCreateKeyExW(tree.get(), dsnName.c_str(), REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                   newKey.put(), &disposition);
   if (status != ERROR_SUCCESS) {
-    ShowSystemError(static_cast<DWORD>(status), createCaption);
+    // The old key is gone: the box is now the only copy of the settings.
+    ShowSystemErrorWithBackup(static_cast<DWORD>(status), createCaption, dsnName, backupText);
     return false;
   }
   if (disposition == REG_OPENED_EXISTING_KEY) {
@@ -101,7 +129,11 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
                     u"Cannot delete registry key " + dsnKeyPath);
     return false;
   }
-  return WriteMembers(newKey.get(), backup->members);
+  if (!WriteMembers(newKey.get(), backup->members)) {
+    KeepBackup(newKey.get(), dsnName, backupText);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace dsn_restore

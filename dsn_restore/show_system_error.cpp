@@ -4,14 +4,34 @@
 
 namespace dsn_restore {
 
-void ShowSystemError(DWORD code, const std::u16string& caption) {
+namespace {
+
+// The system's text for a code; empty when it has none.
+std::u16string SystemText(DWORD code) {
   win32::UniqueLocalText buffer;
   const DWORD units = win32::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, code, 0,
       buffer.put());
+  return units == 0 || buffer.get() == nullptr ? std::u16string() : std::u16string(buffer.get(), units);
+}
+
+}  // namespace
+
+void ShowSystemError(DWORD code, const std::u16string& caption) {
   // No text for the code: the box still appears, with an empty body.
-  const std::u16string text = units == 0 || buffer.get() == nullptr ? std::u16string()
-                                                                     : std::u16string(buffer.get(), units);
+  ShowFailure(caption, SystemText(code));
+}
+
+void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& dsnName,
+                               const std::u16string& backupText) {
+  std::u16string text = SystemText(code);
+  if (!text.empty() && !text.ends_with(u"\n")) {
+    text += u"\r\n";
+  }
+  text += u"\r\nThe settings of DSN \"" + dsnName +
+          u"\" are no longer in the registry. Its backup follows: copy this message (Ctrl+C) to keep it, "
+          u"and restore the settings by hand.\r\n\r\n" +
+          backupText;
   ShowFailure(caption, text);
 }
 

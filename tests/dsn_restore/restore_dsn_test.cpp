@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 
+#include "dsn_restore/registry_reading.h"
 #include "support/odbc_fixture.h"
 
 namespace dsn_restore {
@@ -157,20 +158,64 @@ TEST_F(RestoreDsnTest, KeyReportedMissingButStillThereIsNotMixedWithTheBackup) {
                                                        ERROR_PATH_NOT_FOUND)));
 }
 
-TEST_F(RestoreDsnTest, CreateFailingAfterTheDeleteLosesTheKeyAndSaysSo) {
+// A box that is the only copy left of the settings: the system's text first,
+// then the backup text whole, to be copied from the box.
+void ExpectBoxWithBackup(const win32::fake::ShownBox& box, const std::u16string& caption, DWORD code,
+                         const std::u16string& backup) {
+  EXPECT_EQ(box.caption, caption);
+  EXPECT_TRUE(box.text.starts_with(win32::fake::SystemMessage(code)));
+  EXPECT_TRUE(box.text.ends_with(u"\r\n\r\n" + backup));
+  EXPECT_NE(box.text.find(u"Ctrl+C"), std::u16string::npos);
+}
+
+TEST_F(RestoreDsnTest, CreateFailingAfterTheDeleteShowsTheBackupTextInItsBox) {
   FailCall(Call::RegCreateKeyExW, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_FALSE(Restore());
   EXPECT_FALSE(win32::fake::KeyExists(HKEY_CURRENT_USER, kSalesKey));
-  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot create registry key Sales", ERROR_NOT_ENOUGH_MEMORY)));
+  ASSERT_EQ(ShownBoxes().size(), 1u);
+  ExpectBoxWithBackup(ShownBoxes()[0], u"Cannot create registry key Sales", ERROR_NOT_ENOUGH_MEMORY, kSalesBackup);
 }
 
-TEST_F(RestoreDsnTest, RefusedValueIsShownTheOthersAreWrittenAndTheDsnIsNotCounted) {
-  // Windows refuses value names longer than 16,383 units.
-  const std::u16string longName(16384, u'n');
-  EXPECT_FALSE(Restore(u"{\"Server\":\"db1\",\"" + longName + u"\":\"x\",\"Port\":\"5432\"}"));
+TEST_F(RestoreDsnTest, MemberNameOverTheRegistryLimitRefusesTheWholeDocumentBeforeAnyChange) {
+  const std::u16string longName(16384, u'a');
+  EXPECT_FALSE(Restore(u"{\"Server\":\"s1\",\"" + longName + u"\":\"v\"}"));
+  ExpectSalesUnchanged();
+  EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 0);
+  EXPECT_THAT(ShownBoxes(),
+              ElementsAre(Box(u"Cannot restore DSN Sales",
+                              u"The backup of DSN \"Sales\" was not restored: the name of its member \"" +
+                                  std::u16string(40, u'a') +
+                                  u"\u2026\" has 16384 characters, and the registry takes value names of at most "
+                                  u"16383. The DSN was left as it was.")));
+}
+
+TEST_F(RestoreDsnTest, MemberNameAtTheRegistryLimitIsRestored) {
+  const std::u16string longestName(16383, u'a');
+  EXPECT_TRUE(Restore(u"{\"" + longestName + u"\":\"v\"}"));
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(longestName, u"v")));
+}
+
+TEST_F(RestoreDsnTest, RefusedValueGivesTheNewKeyItsBackupBackForALaterRun) {
+  FailCall(Call::RegSetValueExW, ERROR_ACCESS_DENIED, 2);  // Port
+  EXPECT_FALSE(Restore());
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1"), Sz(u"Backup", kSalesBackup)));
+  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot set registry value Port", ERROR_ACCESS_DENIED)));
+
+  // Once the cause is gone, the next run restores it from that backup.
+  const std::u16string kept = ReadDsnBackup(HKEY_CURRENT_USER, kSalesKey);
+  EXPECT_EQ(kept, kSalesBackup);
+  EXPECT_TRUE(Restore(kept));
   EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1"), Sz(u"Port", u"5432")));
-  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot set registry value " + longName,
-                                                       ERROR_INVALID_PARAMETER)));
+}
+
+TEST_F(RestoreDsnTest, BackupRefusedTooIsShownInTheBoxForIt) {
+  FailCall(Call::RegSetValueExW, ERROR_ACCESS_DENIED);  // every value
+  EXPECT_FALSE(Restore());
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), IsEmpty());
+  ASSERT_EQ(ShownBoxes().size(), 3u);
+  EXPECT_EQ(ShownBoxes()[0], SystemErrorBox(u"Cannot set registry value Server", ERROR_ACCESS_DENIED));
+  EXPECT_EQ(ShownBoxes()[1], SystemErrorBox(u"Cannot set registry value Port", ERROR_ACCESS_DENIED));
+  ExpectBoxWithBackup(ShownBoxes()[2], u"Cannot set registry value Backup", ERROR_ACCESS_DENIED, kSalesBackup);
 }
 
 TEST_F(RestoreDsnTest, RestoresBelowTheMachineTreeToo) {

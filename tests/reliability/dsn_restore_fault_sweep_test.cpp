@@ -106,18 +106,22 @@ class DsnRestoreSweep {
       const auto expected = ExpectedKey(dsn);
       if (expected && now == expected) {
         ++exact;
+        ++figures.rebuiltWhole;
         continue;
       }
-      if (now == before_[i]) {
-        continue;  // failed, or skipped, before anything was changed
+      if (!dsn.backup || dsn.driver != kDriver) {
+        figures.Check(now == before_[i], "DSN " + Utf8ForPrinting(dsn.name) + " without a backup is left alone");
+        continue;
       }
-      // The losses that are allowed, each shown: a create that failed after
-      // the delete, and values the registry refused.
-      const bool createFailed = !now && Shown(u"Cannot create registry key " + dsn.name);
-      figures.shownLosses += createFailed ? 1 : 0;
-      const bool valueRefused = now && expected && Shown(u"Cannot set registry value ");
-      figures.Check(createFailed || valueRefused,
-                    "DSN " + Utf8ForPrinting(dsn.name) + " is rebuilt, untouched, or its loss was shown");
+      // The settings must survive in one of the other two forms.
+      if (HoldsBackup(now, *dsn.backup)) {
+        ++figures.backupInTheKey;
+      } else if (BackupShown(*dsn.backup)) {
+        ++figures.backupInABox;
+      } else {
+        ++figures.lostUnshown;
+        figures.Check(false, "DSN " + Utf8ForPrinting(dsn.name) + " is rebuilt, keeps its backup, or shows it");
+      }
     }
     const std::u16string count = DecimalFor(exact);
     figures.Check(boxes.back().text == count + (exact > 1 ? u" DSNs restored" : u" DSN restored"),
@@ -129,9 +133,12 @@ class DsnRestoreSweep {
     const auto& boxes = AttemptedBoxes();
     return boxes.size() < 2 ? std::vector<ShownBox>{} : std::vector<ShownBox>(boxes.begin() + 1, boxes.end() - 1);
   }
-  static bool Shown(const std::u16string& captionStart) {
+  static bool HoldsBackup(const std::optional<std::vector<RegistryValue>>& key, const std::u16string& backup) {
+    return key && std::find(key->begin(), key->end(), Sz(u"Backup", backup)) != key->end();
+  }
+  static bool BackupShown(const std::u16string& backup) {
     return std::any_of(AttemptedBoxes().begin(), AttemptedBoxes().end(),
-                       [&](const ShownBox& box) { return box.caption.starts_with(captionStart); });
+                       [&](const ShownBox& box) { return box.text.ends_with(backup); });
   }
 
   std::vector<SeededDsn> dsns_;
@@ -167,10 +174,16 @@ TEST(DsnRestoreFaultSweep, EveryFailingCallKeepsTheRunWholeAndLosesNothingUnshow
   SweepRestore({{HKEY_LOCAL_MACHINE, u"Wide", kDriver, many + u"}", {{u"Old", u"1"}}}}, figures);
 
   std::cout << "dsn-restore fault sweep: " << figures.faultyRuns << " faulty runs, " << figures.checksPassed
-            << " invariant checks passed, " << figures.checksFailed << " failed; " << figures.shownLosses
-            << " runs lost a DSN key to a create that failed after its delete, each shown\n";
+            << " invariant checks passed, " << figures.checksFailed << " failed\n"
+            << "dsn-restore fault sweep: backed-up DSNs after a faulty run: " << figures.rebuiltWhole
+            << " rebuilt whole, " << figures.backupInTheKey << " with the backup still in the key, "
+            << figures.backupInABox << " with the backup text shown in a box, " << figures.lostUnshown
+            << " lost unshown\n";
   EXPECT_GT(figures.faultyRuns, 500);
-  EXPECT_GT(figures.shownLosses, 0);  // the allowed loss was met, and checked
+  // Each form was met, and checked.
+  EXPECT_GT(figures.backupInTheKey, 0);
+  EXPECT_GT(figures.backupInABox, 0);
+  EXPECT_EQ(figures.lostUnshown, 0);
 }
 
 }  // namespace

@@ -176,6 +176,23 @@ def member_that_is_not_a_string_is_refused(s):
     s.expect_unchanged()
 
 
+def member_name_over_the_registry_limit_keeps_the_key(s):
+    # The registry refuses value names over 16,383 units: the document is
+    # refused before the key is touched, and the next DSN is still restored.
+    long_name = "a" * 16384
+    s.seed(merged(dsn(HKCU, "Alpha", '{"Server":"s1","' + long_name + '":"v"}', {"Server": "old"}),
+                  dsn(HKCU, "Beta", '{"Server":"db2"}', {"Server": "old"})))
+    s.run()
+    s.expect_boxes(CONFIRMATION,
+                   ("Cannot restore DSN Alpha",
+                    'The backup of DSN "Alpha" was not restored: the name of its member "' + "a" * 40 +
+                    '\u2026" has 16384 characters, and the registry takes value names of at most 16383. '
+                    "The DSN was left as it was.", ["OK"]),
+                   summary("1 DSN restored"))
+    s.expect_unchanged(key(HKCU, "Alpha"))
+    s.expect_key(key(HKCU, "Beta"), {"Server": "db2"})
+
+
 def dsn_key_with_a_subkey_cannot_be_deleted(s):
     s.seed(merged(dsn(HKCU, "Sales", '{"Server":"db1"}', {"Server": "old"}), {key(HKCU, "Sales", "Options"): {}}))
     s.run()
@@ -218,6 +235,7 @@ SCENARIOS = [
     another_drivers_dsn_is_left_alone,
     backup_that_is_not_json_is_shown_and_kept,
     member_that_is_not_a_string_is_refused,
+    member_name_over_the_registry_limit_keeps_the_key,
     dsn_key_with_a_subkey_cannot_be_deleted,
     unicode_values_come_back_intact,
     backup_over_64_kib_is_shown_and_skipped,

@@ -176,6 +176,7 @@ int OpenKeyCount() { return static_cast<int>(TheState().openKeys.size()); }
 
 std::vector<BYTE> TextBytes(std::u16string_view text, bool withNul) {
   std::vector<BYTE> bytes;
+  bytes.reserve((text.size() + 1) * 2);
   for (const char16_t unit : text) {
     bytes.push_back(static_cast<BYTE>(unit & 0xFF));
     bytes.push_back(static_cast<BYTE>(unit >> 8));

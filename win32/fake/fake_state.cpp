@@ -5,8 +5,10 @@ namespace win32::fake {
 
 namespace {
 // Windows' own texts (en-US) for the codes that the tools and their tests meet.
-std::map<DWORD, std::u16string> WindowsSystemMessages() {
-  return {
+// Made once: every Reset() would otherwise build the table again, which the
+// fuzzer, resetting for every input, pays for millions of times.
+const std::map<DWORD, std::u16string>& WindowsSystemMessages() {
+  static const std::map<DWORD, std::u16string> messages{
       {0, u"The operation completed successfully.\r\n"},
       {2, u"The system cannot find the file specified.\r\n"},
       {3, u"The system cannot find the path specified.\r\n"},
@@ -26,8 +28,19 @@ std::map<DWORD, std::u16string> WindowsSystemMessages() {
       {1018, u"Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
       {1113, u"No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
   };
+  return messages;
 }
 }  // namespace
+
+const std::u16string* FindSystemMessage(DWORD code) {
+  const auto& changed = TheState().changedSystemMessages;
+  if (const auto found = changed.find(code); found != changed.end()) {
+    return found->second ? &*found->second : nullptr;
+  }
+  const auto& messages = WindowsSystemMessages();
+  const auto found = messages.find(code);
+  return found == messages.end() ? nullptr : &found->second;
+}
 
 State& TheState() {
   static State state;
@@ -37,7 +50,6 @@ State& TheState() {
 void Reset() {
   State& s = TheState();
   s = State{};
-  s.systemMessages = WindowsSystemMessages();
   s.folders.insert(u".");
 }
 

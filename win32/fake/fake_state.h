@@ -54,7 +54,8 @@ struct State {
   std::vector<ShownBox> attemptedBoxes;
   std::deque<int> answers;
 
-  std::map<DWORD, std::u16string> systemMessages;
+  // The tests' own texts (or none) for codes, over Windows' table.
+  std::map<DWORD, std::optional<std::u16string>> changedSystemMessages;
   std::set<const void*> localAllocations;
 
   DWORD lastError = 0;
@@ -81,6 +82,9 @@ struct State {
 };
 
 State& TheState();
+
+// The system's text for a code as FormatMessageW finds it, or none.
+const std::u16string* FindSystemMessage(DWORD code);
 
 // Counts the call and tells whether an injected failure applies to it.
 std::optional<DWORD> EnterCall(Call call);

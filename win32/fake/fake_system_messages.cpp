@@ -20,12 +20,12 @@ DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** 
     s.lastError = ERROR_INVALID_PARAMETER;
     return 0;
   }
-  const auto found = s.systemMessages.find(messageId);
-  if (found == s.systemMessages.end()) {
+  const std::u16string* found = FindSystemMessage(messageId);
+  if (found == nullptr) {
     s.lastError = ERROR_MR_MID_NOT_FOUND;
     return 0;
   }
-  const std::u16string& text = found->second;
+  const std::u16string& text = *found;
   auto* buffer = new char16_t[text.size() + 1];
   std::memcpy(buffer, text.c_str(), (text.size() + 1) * sizeof(char16_t));
   s.localAllocations.insert(buffer);
@@ -56,17 +56,12 @@ HLOCAL LocalFree(HLOCAL memory) {
 namespace win32::fake {
 
 void SetSystemMessage(DWORD code, std::optional<std::u16string> text) {
-  if (text) {
-    TheState().systemMessages[code] = *text;
-  } else {
-    TheState().systemMessages.erase(code);
-  }
+  TheState().changedSystemMessages[code] = std::move(text);
 }
 
 std::u16string SystemMessage(DWORD code) {
-  const auto& messages = TheState().systemMessages;
-  const auto found = messages.find(code);
-  return found == messages.end() ? std::u16string() : found->second;
+  const std::u16string* text = FindSystemMessage(code);
+  return text == nullptr ? std::u16string() : *text;
 }
 
 int LocalAllocationCount() { return static_cast<int>(TheState().localAllocations.size()); }
