@@ -1,5 +1,7 @@
 #include "benchmarks/minimal_restore_pass.h"
 
+#include <string_view>
+
 #include "benchmarks/sample_dsn.h"
 #include "dsn_restore/odbc_names.h"
 
@@ -12,8 +14,10 @@ constexpr DWORD kNameUnits = 255;      // the pass's value-name buffer
 constexpr DWORD kDataBytes = 65536;    // and value-data buffer
 
 // What the pass's enumeration of one key costs: open, count, and one
-// enumeration call per value up to `stopAfter` (all when 0).
-void EnumerateValues(HKEY root, const std::wstring& path, DWORD stopAfter, wchar_t* name, BYTE* data) {
+// enumeration call per value, until the value named `stopAt` was read (all
+// of them when it is null). Where that value comes depends on the registry:
+// Windows enumerates in the order values were written, Wine by name.
+void EnumerateValues(HKEY root, const std::wstring& path, const wchar_t* stopAt, wchar_t* name, BYTE* data) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return;
@@ -21,13 +25,13 @@ void EnumerateValues(HKEY root, const std::wstring& path, DWORD stopAfter, wchar
   DWORD count = 0;
   RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
                    nullptr);
-  if (stopAfter != 0 && stopAfter < count) {
-    count = stopAfter;
-  }
   for (DWORD index = 0; index < count; ++index) {
     DWORD nameUnits = kNameUnits;
     DWORD dataBytes = kDataBytes;
-    RegEnumValueW(key, index, name, &nameUnits, nullptr, nullptr, data, &dataBytes);
+    if (RegEnumValueW(key, index, name, &nameUnits, nullptr, nullptr, data, &dataBytes) == ERROR_SUCCESS &&
+        stopAt != nullptr && std::wstring_view(name, nameUnits) == stopAt) {
+      break;
+    }
   }
   RegCloseKey(key);
 }
@@ -59,12 +63,11 @@ int MinimalRestorePass(HKEY root, const MinimalPassInput& input) {
     return 0;
   }
   RegCloseKey(probe);
-  EnumerateValues(root, input.dataSourcesPath, 0, name.data(), data.data());
+  EnumerateValues(root, input.dataSourcesPath, nullptr, name.data(), data.data());
 
   int made = 0;
   for (const MinimalDsn& dsn : input.dsns) {
-    // The backup is the second of the seeded values (after Server).
-    EnumerateValues(root, dsn.keyPath, 2, name.data(), data.data());
+    EnumerateValues(root, dsn.keyPath, L"Backup", name.data(), data.data());
 
     HKEY tree = nullptr;
     RegOpenKeyExW(root, input.treePath.c_str(), 0, KEY_ALL_ACCESS, &tree);

@@ -49,6 +49,21 @@ def run_step(what, function, *args):
         raise StepFailed(f"{what}: {type(error).__name__}: {error}")
 
 
+def run_restore_benchmark(session, n, repeats, reg_file):
+    """restore-benchmark.exe's output. Its standard error goes to a file, not
+    a pipe: Wine's own services, which it may start, keep that stream open
+    long after it ends."""
+    with tempfile.TemporaryFile() as errors:
+        result = session.run_wine([os.path.join(WIN, "benchmarks", "restore-benchmark.exe"), str(n), str(repeats),
+                                   reg_file], stderr=errors)
+        if result.returncode != 0:
+            errors.seek(0)
+            said = errors.read().decode(errors="replace").strip().splitlines()
+            raise StepFailed(f"restore benchmark at N = {n:,}: restore-benchmark.exe exited with "
+                             f"{result.returncode}" + (f" ({said[-1]})" if said else ""))
+    return result.stdout.decode()
+
+
 def spread(values):
     return min(values), statistics.median(values), max(values)
 
@@ -105,9 +120,7 @@ def main():
         reg_file = session.windows_path(os.path.join(session.root, "bench.reg"))
         restore, minimal, imports = {}, {}, {}
         for n, repeats in SIZES.items():
-            out = run_step(f"restore benchmark at N = {n:,}", lambda: session.run_wine(
-                [os.path.join(WIN, "benchmarks", "restore-benchmark.exe"), str(n), str(repeats), reg_file],
-                check=True, stderr=subprocess.PIPE).stdout.decode())
+            out = run_step(f"restore benchmark at N = {n:,}", run_restore_benchmark, session, n, repeats, reg_file)
             for line in out.splitlines():
                 parts = line.split()
                 if parts[0] in ("restore", "minimal", "import"):
