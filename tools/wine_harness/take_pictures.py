@@ -20,8 +20,9 @@ from wine_session import WineSession, pe_is_32_bit  # noqa: E402
 
 def console_picture(session, exe, output):
     """cache-access-check in a console window of Wine's own (wineconsole)."""
-    # 140 columns, 20 rows: each line of the check fits on one row.
-    for name, value in (("WindowSize", "0x0014008c"), ("ScreenBufferSize", "0x012c008c")):
+    # 118 columns, 20 rows: each line of the check fits on one row, and the
+    # window on the 1024-pixel screen.
+    for name, value in (("WindowSize", "0x00140076"), ("ScreenBufferSize", "0x012c0076")):
         session.run_wine(["reg", "add", r"HKCU\Console", "/v", name, "/t", "REG_DWORD", "/d", value, "/f"])
     bmp = os.path.join(session.root, "console.bmp")
     with tempfile.TemporaryDirectory() as folder:
