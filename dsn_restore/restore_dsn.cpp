@@ -59,9 +59,10 @@ const BackupMembers* RestorableMembers(const std::u16string& dsnName, const Back
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: its member \"" + member->name +
                     u"\" is not a string. The DSN was left as it was.");
   } else if (const auto* tooLong = std::get_if<MemberNameTooLong>(&document)) {
+    const auto units = static_cast<long long>(tooLong->name.size());
     ShowFailure(u"Cannot restore DSN " + dsnName,
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: the name of its member \"" +
-                    ShortenedName(tooLong->name) + u"\" has " + DecimalText(static_cast<long long>(tooLong->name.size())) +
+                    ShortenedName(tooLong->name) + u"\" has " + DecimalText(units) +
                     u" characters, and the registry takes value names of at most " +
                     DecimalText(static_cast<long long>(kMaxValueNameUnits)) + u". The DSN was left as it was.");
   }

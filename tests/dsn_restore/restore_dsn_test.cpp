@@ -198,7 +198,8 @@ TEST_F(RestoreDsnTest, MemberNameAtTheRegistryLimitIsRestored) {
 TEST_F(RestoreDsnTest, RefusedValueGivesTheNewKeyItsBackupBackForALaterRun) {
   FailCall(Call::RegSetValueExW, ERROR_ACCESS_DENIED, 2);  // Port
   EXPECT_FALSE(Restore());
-  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1"), Sz(u"Backup", kSalesBackup)));
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey),
+              ElementsAre(Sz(u"Server", u"db1"), Sz(u"Backup", kSalesBackup)));
   EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot set registry value Port", ERROR_ACCESS_DENIED)));
 
   // Once the cause is gone, the next run restores it from that backup.

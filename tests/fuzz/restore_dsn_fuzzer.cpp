@@ -27,7 +27,8 @@ void Require(bool holds, const char* invariant) {
   }
 }
 
-__attribute__((no_sanitize("coverage"))) bool HoldsBackup(const std::optional<std::vector<RegistryValue>>& key, const std::u16string& backup) {
+__attribute__((no_sanitize("coverage"))) bool HoldsBackup(const std::optional<std::vector<RegistryValue>>& key,
+                                                          const std::u16string& backup) {
   const RegistryValue expected{u"Backup", REG_SZ, TextBytes(backup, true)};
   return key && std::find(key->begin(), key->end(), expected) != key->end();
 }
