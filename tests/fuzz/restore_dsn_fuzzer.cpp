@@ -27,22 +27,19 @@ void Require(bool holds, const char* invariant) {
   }
 }
 
-__attribute__((no_sanitize("coverage"))) bool HoldsBackup(const std::optional<std::vector<RegistryValue>>& key,
-                                                          const std::u16string& backup) {
+bool HoldsBackup(const std::optional<std::vector<RegistryValue>>& key, const std::u16string& backup) {
   const RegistryValue expected{u"Backup", REG_SZ, TextBytes(backup, true)};
   return key && std::find(key->begin(), key->end(), expected) != key->end();
 }
 
-__attribute__((no_sanitize("coverage"))) bool BackupShown(const std::u16string& backup) {
+bool BackupShown(const std::u16string& backup) {
   return std::any_of(ShownBoxes().begin(), ShownBoxes().end(),
                      [&](const ShownBox& box) { return box.text.ends_with(backup); });
 }
 
 }  // namespace
 
-// The harness itself is not what is fuzzed: its coverage would only cost time.
-extern "C" __attribute__((no_sanitize("coverage"))) int LLVMFuzzerTestOneInput(const std::uint8_t* data,
-                                                                               std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::u16string backup;
   backup.reserve(size / 2);
   for (std::size_t i = 0; i + 1 < size; i += 2) {

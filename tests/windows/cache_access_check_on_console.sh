@@ -12,11 +12,7 @@ screen_file=${2:-}
 unset DISPLAY WAYLAND_DISPLAY
 . "$(dirname "$0")/wine_prefix.sh"
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 local_appdata='C:\Données\Local'
 wine_reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
@@ -70,9 +66,5 @@ for _ in $(seq 120); do [ -e "$work/status" ] && break; sleep 0.5; done
 check "Enter ends it" test -e "$work/status"
 check "with exit status 0" test "$(cat "$work/status" 2>/dev/null)" = 0
 
-if [ $failures -gt 0 ]; then
-  echo "--- the screen:"; printf '%s\n' "$shown"
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+[ $failures -gt 0 ] && { echo "--- the screen:"; printf '%s\n' "$shown"; }
+finish_checks

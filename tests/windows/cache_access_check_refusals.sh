@@ -40,11 +40,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 expect_output() {  # expect_output EXPECTED_LINES...: the run's output, line by line
   local expected
   expected=$(printf '%s\n' "$@")
@@ -103,8 +99,4 @@ expect_output "Error creating file .\\test_0_0.txt: $in_use" "Error opening file
 exec 8>&-  # the holder's input ends: it closes the file and exits
 check "only the held file is left" test "$(ls -A "$folder")" = test_0_0.txt
 
-if [ $failures -gt 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish_checks

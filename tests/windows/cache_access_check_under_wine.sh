@@ -10,11 +10,7 @@ short=${2:-}
 unset DISPLAY WAYLAND_DISPLAY
 . "$(dirname "$0")/wine_prefix.sh"
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 local_appdata=$("$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 cache="$local_appdata\\Halvernik ODBC Driver\\Cache"
@@ -42,13 +38,8 @@ check "the whole output is the success verdict and an end of line" \
 check "no test file left in either folder" no_test_files "$run_folder" "$cache_unix"
 
 finish() {
-  if [ $failures -gt 0 ]; then
-    echo "--- last output:"; echo "$output"
-    echo "$failures check(s) failed"
-    exit 1
-  fi
-  echo "all checks passed"
-  exit 0
+  [ $failures -gt 0 ] && { echo "--- last output:"; echo "$output"; }
+  finish_checks
 }
 [ "$short" = --short ] && finish
 

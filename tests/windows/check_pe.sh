@@ -7,11 +7,7 @@
 # usage: check_pe.sh OBJDUMP EXE FORMAT(pei-i386|pei-x86-64) SUBSYSTEM(gui|console) LEVEL
 set -uo pipefail
 objdump=$1 exe=$2 format=$3 subsystem=$4 level=$5
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 headers=$("$objdump" -p "$exe") || { echo "FAILED: objdump cannot read $exe"; exit 1; }
 
@@ -59,8 +55,4 @@ check "manifest requests level \"$level\"" grep -qF "level=\"$level\"" <<<"$rsrc
 check "manifest sets uiAccess \"false\"" grep -qF 'uiAccess="false"' <<<"$rsrc"
 check "version resource" grep -qF "VS_VERSION_INFO" <<<"$rsrc"
 
-if [ $failures -gt 0 ]; then
-  echo "$failures check(s) failed for $exe"
-  exit 1
-fi
-echo "all checks passed for $exe"
+finish_checks "$exe"

@@ -5,11 +5,7 @@
 # usage: check_symbols.sh OBJDUMP STRIP SHIPPED_EXE UNSTRIPPED_EXE
 set -uo pipefail
 objdump=$1 strip=$2 shipped=$3 unstripped=$4
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 check "the unstripped copy exists" test -f "$unstripped"
 sections=$("$objdump" -h "$unstripped" 2>/dev/null)
 check "it holds debug information" grep -qE '[[:space:]]\.debug_info[[:space:]]' <<<"$sections"
@@ -18,8 +14,4 @@ restripped=$(mktemp)
 trap 'rm -f "$restripped"' EXIT
 SOURCE_DATE_EPOCH=0 "$strip" --strip-all -o "$restripped" "$unstripped"
 check "stripped, it is the shipped file byte for byte" cmp -s "$restripped" "$shipped"
-if [ $failures -gt 0 ]; then
-  echo "$failures check(s) failed for $unstripped"
-  exit 1
-fi
-echo "all checks passed for $unstripped"
+finish_checks "$unstripped"

@@ -8,11 +8,7 @@ set -uo pipefail
 root=$(realpath "$1") objdump=$2 strip=$3 run_under_wine=$4
 work=$(mktemp -d "${TMPDIR:-/tmp}/halvernik-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 password=$(openssl rand -hex 12)
 openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes -subj "/CN=Halvernik throwaway test signing" \
@@ -46,13 +42,12 @@ for exe in dsn-restore.exe cache-access-check.exe; do
   check "signed with SHA-256" bash -c 'osslsigncode verify -CAfile "$1" -in "$2" | grep -qi "digest algorithm *: *sha256"' \
     _ "$work/cert.pem" "$dist/$exe"
   case $exe in
-    dsn-restore.exe) pe_args=(gui requireAdministrator) ;;
-    *) pe_args=(console asInvoker) ;;
+    dsn-restore.exe) pe_args=(gui requireAdministrator) shipped=$build/dsn_restore/$exe ;;
+    *) pe_args=(console asInvoker) shipped=$build/cache_access_check/$exe ;;
   esac
   check "PE headers, manifest and version resource intact" \
     bash -c '"$@" >/dev/null' _ "$root/tests/windows/check_pe.sh" "$objdump" "$dist/$exe" pei-i386 "${pe_args[@]}"
   osslsigncode remove-signature -in "$dist/$exe" -out "$work/unsigned-$exe" >/dev/null
-  shipped=$build/$( [ "$exe" = dsn-restore.exe ] && echo dsn_restore || echo cache_access_check )/$exe
   check "without its signature it is the image built, but for the checksum" only_checksum_differs "$shipped" "$work/unsigned-$exe"
   check "its symbols match the image built" \
     bash -c '"$@" >/dev/null' _ "$root/tests/windows/check_symbols.sh" "$objdump" "$strip" "$shipped" "$dist/symbols/$exe"
@@ -73,8 +68,4 @@ if [ "$run_under_wine" = yes ]; then
   check "it runs and reports all tests passed" test $? -eq 0
 fi
 
-if [ $failures -gt 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish_checks

@@ -1,0 +1,15 @@
+# Sourced by the checks of the built executables: each check is one line,
+# "ok: ..." or "FAILED: ...", and finish_checks ends the script with the count.
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+finish_checks() {  # finish_checks [WHAT]: the closing line and the exit status
+  if [ $failures -gt 0 ]; then
+    echo "$failures check(s) failed${1:+ for $1}"
+    exit 1
+  fi
+  echo "all checks passed${1:+ for $1}"
+  exit 0
+}
