@@ -64,19 +64,21 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 install_missing "${packages[@]}"
 
-# Asked before anything is registered: see probe-32bit.sh.
-mode=$("$root/scripts/probe-32bit.sh")
-if [ "$mode" = refused ]; then
-  echo "setup: this kernel refuses 32-bit programs: registering qemu-i386-static for them"
-  install_missing qemu-user-static
-  binfmt=/proc/sys/fs/binfmt_misc
-  [ -e "$binfmt/status" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt"
-  # ELF32, little-endian, i386, executable or shared object. F: the kernel
-  # opens the interpreter now, so it also works inside other roots.
-  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
-    as_root tee "$binfmt/register" >/dev/null
-  mode=$("$root/scripts/probe-32bit.sh")
-fi
+# Asked before anything is registered: see probe_32bit.py. Only a kernel that
+# refuses 32-bit programs gets an emulator; a broken 32-bit Wine stops here.
+mode=$("$root/scripts/probe_32bit.py")
+case $mode in
+  refused)
+    echo "setup: this kernel refuses 32-bit programs: handing them to qemu-i386-static"
+    install_missing qemu-user-static
+    "$root/scripts/enable_32bit_emulation.sh"
+    mode=$("$root/scripts/probe_32bit.py")
+    ;;
+  broken)
+    echo "setup: 32-bit Wine is broken here (see the line above); nothing was registered" >&2
+    exit 1
+    ;;
+esac
 echo "setup: 32-bit programs run $mode here"
 
 "$root/scripts/fetch-yyjson.sh"

@@ -12,7 +12,7 @@ cd "$root"
 
 "$root/scripts/setup.sh" || exit 1
 
-mode=$("$root/scripts/probe-32bit.sh")
+mode=$("$root/scripts/probe_32bit.py")
 case $mode in
   native) echo "=== this machine runs 32-bit code natively: every run under Wine uses the i686 deliverables" ;;
   emulated) echo "=== this machine runs 32-bit code only emulated (qemu-i386-static): the full suites run on the x86_64 build, a short set on the i686 deliverables" ;;

@@ -3,7 +3,7 @@
 # Where 32-bit code runs natively that is the i686 deliverables (windows-x86);
 # elsewhere the x64 build of the same sources stands in, never emulated.
 # Gives wine_build (the build folder) and wine_label (what it is).
-mode=$("$root/scripts/probe-32bit.sh")
+mode=$("$root/scripts/probe_32bit.py")
 presets=(windows-x64)  # holds the helpers
 if [ "$mode" = native ]; then
   presets+=(windows-x86)

@@ -15,7 +15,7 @@ template=${1:-${HALVERNIK_WINE_TEMPLATE:-$root/build/wine-template}}
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
-stamp="$("$wine" --version 2>/dev/null) | wine32 $(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || echo none) | $("$root/scripts/probe-32bit.sh")"
+stamp="$("$wine" --version 2>/dev/null) | wine32 $(dpkg-query -W -f='${Version}' wine32:i386 2>/dev/null || echo none) | $("$root/scripts/probe_32bit.py")"
 mkdir -p "$(dirname "$template")"
 exec 9>"$template.lock"
 flock 9
