@@ -11,7 +11,9 @@
 
 namespace win32 {
 
-inline void RestrictDllSearchToSystem32() {
+// Where DLLs load from for the rest of the run: `flags` as
+// SetDefaultDllDirectories takes them.
+inline void RestrictDllSearch(DWORD flags) {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
   if (kernel32 == nullptr) {
@@ -20,8 +22,10 @@ inline void RestrictDllSearchToSystem32() {
   const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
       reinterpret_cast<void*>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
   if (setDefaultDllDirectories != nullptr) {
-    setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    setDefaultDllDirectories(flags);
   }
 }
+
+inline void RestrictDllSearchToSystem32() { RestrictDllSearch(LOAD_LIBRARY_SEARCH_SYSTEM32); }
 
 }  // namespace win32
