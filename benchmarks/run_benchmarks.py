@@ -6,10 +6,11 @@ usage: run_benchmarks.py SOURCE_DIR BUILD_DIR LABEL
   BUILD_DIR  the Windows build measured: windows-x86 (the deliverables) where
              32-bit code runs natively, windows-x64 elsewhere (never emulated)
   LABEL      what it is, for the table
-(after the linux build and that build of the `benchmarks` target, and the
-windows-x64 build for the helpers; scripts/benchmark.sh does all of it)
+(after the linux build and that build of the `benchmarks` target;
+scripts/benchmark.sh does all of it)
 
-A step that fails says which step and why, in one line, and ends the run."""
+A step that fails, a measured run among them, says which step and why, in
+one line, and ends the run: a run that failed is never timed."""
 import datetime
 import os
 import platform
@@ -23,9 +24,8 @@ import time
 source = os.path.abspath(sys.argv[1])
 WIN = os.path.abspath(sys.argv[2])
 LABEL = sys.argv[3]
-HELPERS = os.path.join(source, "build", "windows-x64")
 sys.path.insert(0, os.path.join(source, "tools", "wine_harness"))
-from wine_session import WineSession  # noqa: E402
+from wine_session import WINESERVER, WineSession, helpers_of  # noqa: E402
 
 SIZES = {10: 10, 100: 10, 1000: 5, 10000: 3}  # N: repeated runs
 PROCESS_RUNS = 15
@@ -54,8 +54,8 @@ def run_restore_benchmark(session, n, repeats, reg_file):
     a pipe: Wine's own services, which it may start, keep that stream open
     long after it ends."""
     with tempfile.TemporaryFile() as errors:
-        result = session.run_wine([os.path.join(WIN, "benchmarks", "restore-benchmark.exe"), str(n), str(repeats),
-                                   reg_file], stderr=errors)
+        result = session.run([os.path.join(WIN, "benchmarks", "restore-benchmark.exe"), str(n), str(repeats),
+                              reg_file], stderr=errors, timeout=None)
         if result.returncode != 0:
             errors.seek(0)
             said = errors.read().decode(errors="replace").strip().splitlines()
@@ -68,27 +68,35 @@ def spread(values):
     return min(values), statistics.median(values), max(values)
 
 
+def failed_run(args, status):
+    return StepFailed(f"{os.path.basename(args[0])} exited with {status}: a run that failed is not timed")
+
+
 def time_process(session, args, runs, cwd=None):
-    """Wall time of whole wine64 runs, in ms, with standard input at its end."""
+    """Wall time of whole Wine runs, in ms, with standard input at its end."""
     times = []
     for _ in range(runs):
         start = time.perf_counter()
-        subprocess.run([session.wine] + args, env=session.env, cwd=cwd, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+        result = session.run(args, cwd=cwd, stdout=subprocess.DEVNULL)
         times.append((time.perf_counter() - start) * 1000)
+        if result.returncode != 0:
+            raise failed_run(args, result.returncode)
     return times
 
 
 def time_to_first_line(session, args, runs, cwd=None):
-    """Wall time from starting a wine64 run to its first line of output, in ms."""
+    """Wall time from starting a Wine run to its first line of output, in ms."""
     times = []
     for _ in range(runs):
         start = time.perf_counter()
-        process = subprocess.Popen([session.wine] + args, env=session.env, cwd=cwd, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        process.stdout.readline()
+        process = session.start(args, cwd=cwd, stdout=subprocess.PIPE)
+        line = process.stdout.readline()
         times.append((time.perf_counter() - start) * 1000)
         process.communicate()
+        if process.returncode != 0:
+            raise failed_run(args, process.returncode)
+        if not line.endswith(b"\n"):
+            raise StepFailed(f"{os.path.basename(args[0])} wrote no line: a run that failed is not timed")
     return times
 
 
@@ -113,10 +121,10 @@ def main():
     os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})
     rows = []  # (figure, values, reference values or None, goal text)
     phases = {}
-    with run_step("making the Wine prefix", WineSession, HELPERS, False) as session:
-        wine_version = session.run_wine(["--version"]).stdout.decode().strip() or "wine"
+    with run_step("making the Wine prefix", WineSession, helpers_of(WIN), False) as session:
+        wine_version = session.run(["--version"]).stdout.decode().strip() or "wine"
         # Keep one wineserver for the whole run, so no figure pays for its start.
-        subprocess.Popen([os.path.join(os.path.dirname(session.wine), "wineserver"), "-p"], env=session.env)
+        subprocess.Popen([WINESERVER, "-p"], env=session.env)
         reg_file = session.windows_path(os.path.join(session.root, "bench.reg"))
         restore, minimal, imports = {}, {}, {}
         for n, repeats in SIZES.items():
@@ -142,7 +150,7 @@ def main():
                          per_dsn[n], reference, goal))
 
         # The check, whole, against the same opens and deletes alone.
-        cache = run_step("finding the cache folder", session.cache_folder)
+        cache = run_step("finding the cache folder", session.cache_folder)[1]
         os.makedirs(cache, exist_ok=True)
         with tempfile.TemporaryDirectory() as folder:
             check = run_step("timing cache-access-check", time_process, session,
@@ -159,9 +167,9 @@ def main():
                      "benchmarks/empty-program"):
             starts[name] = run_step(f"timing the start of {os.path.basename(name)}", time_process, session,
                                     [os.path.join(WIN, name + ".exe")], PROCESS_RUNS)
-        rows.append(("dsn-restore start to its confirmation (ms), against an empty program with its manifest and "
-                     "imports", starts["dsn_restore/dsn-restore"], starts["benchmarks/empty-program-like-dsn-restore"],
-                     ""))
+        rows.append(("dsn-restore start to its confirmation (ms), against an empty program with its manifest, "
+                     "imports and confirmation box", starts["dsn_restore/dsn-restore"],
+                     starts["benchmarks/empty-program-like-dsn-restore"], "ratio at most 1.2"))
         rows.append(("dsn-restore start to its confirmation (ms), against a bare empty program",
                      starts["dsn_restore/dsn-restore"], starts["benchmarks/empty-program"], ""))
         # With the cache folder gone, the first line is the first attempt's error.
@@ -174,7 +182,7 @@ def main():
                                        session, [os.path.join(WIN, name + ".exe")], PROCESS_RUNS, folder)
         rows.append(("cache-access-check start to its first line (ms), against an empty console program with its "
                      "manifest and imports", lines["cache_access_check/cache-access-check"],
-                     lines["benchmarks/empty-console-program-like-check"], ""))
+                     lines["benchmarks/empty-console-program-like-check"], "ratio at most 1.2"))
         rows.append(("cache-access-check start to its first line (ms), against a bare empty console program",
                      lines["cache_access_check/cache-access-check"], lines["benchmarks/empty-console-program"], ""))
 
