@@ -12,6 +12,8 @@ output, and why on standard error.
   unknown   32-bit Wine runs, but binfmt_misc cannot be seen (not mounted,
             and no rights to mount it), so an emulator may be at work
 
+With --explain, the word and the reason go on one line of standard output.
+
 An emulator's entry is looked for first: once one is registered, every
 32-bit program goes through it, so a run that works proves nothing.
 
@@ -120,8 +122,11 @@ def probe():
 
 def main():
     word, why = probe()
-    print(word)
-    print(f"probe-32bit: {why}", file=sys.stderr)
+    if "--explain" in sys.argv[1:]:
+        print(f"{word} ({why})")
+    else:
+        print(word)
+        print(f"probe-32bit: {why}", file=sys.stderr)
     return 0
 
 

@@ -12,4 +12,4 @@ cmake --build --preset windows-x86 >/dev/null
 echo "Deliverables: build/windows-x86/dsn_restore/dsn-restore.exe, build/windows-x86/cache_access_check/cache-access-check.exe"
 echo "Running under Wine: $wine_label."
 echo
-python3 "$root/tools/wine_harness/demo.py" "$wine_build" "$root/build/windows-x64"
+python3 "$root/tools/wine_harness/demo.py" "$wine_build"

@@ -1,55 +1,51 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test: the unit tests and the fault sweep
-# on the Win32 fake (Linux build), the same under AddressSanitizer and
-# UndefinedBehaviorSanitizer with a bounded fuzz run, the PE checks of both
-# Windows builds, and the runs under Wine: on the i686 deliverables where this
-# machine runs 32-bit code natively; elsewhere the full suites on the x64
-# build and a short set on the emulated deliverables. Installs what is missing
-# first, and ends by saying what ran on what.
+# Builds every preset and runs every test, one CMake workflow per preset
+# (configure, build, test): the unit tests and the fault sweep on the Win32
+# fake (linux), the same under AddressSanitizer and UndefinedBehaviorSanitizer
+# (linux-sanitize, then a bounded fuzz run), and the Windows builds' image
+# checks, release checks and runs under Wine (windows-x64, windows-x86), as
+# tools/wine_harness/wine_policy.py decides for this machine. Installs what
+# is missing first, and ends by saying what ran on what.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+build_root=$root/build
+presets=(linux linux-sanitize windows-x64 windows-x86)
 
-"$root/scripts/setup.sh" || exit 1
+run_workflow() {  # run_workflow PRESET: configure, build and test it; false if a step failed
+  # An earlier run's results must never stand for this one's.
+  rm -f "$build_root/$1/junit.xml" "$build_root/$1/Testing/Temporary/LastTest.log"
+  echo "=== $1"
+  (cd "$root" && cmake --workflow --preset "$1")
+}
 
-mode=$("$root/scripts/probe_32bit.py")
-case $mode in
-  native) echo "=== this machine runs 32-bit code natively: every run under Wine uses the i686 deliverables" ;;
-  emulated) echo "=== this machine runs 32-bit code only emulated (qemu-i386-static): the full suites run on the x86_64 build, a short set on the i686 deliverables" ;;
-  *) mode=none; echo "=== this machine cannot run 32-bit Wine: the suites run on the x86_64 build only" ;;
-esac
+print_figures() {  # print_figures PRESET: the fault sweep's figures and the suites' tables
+  local log="$build_root/$1/Testing/Temporary/LastTest.log"
+  [ -f "$log" ] || return 0
+  grep -h "fault sweep:" "$log" | sed "s/^/$1: /"
+  sed -n '/^[a-z-]* under test: /,/^[0-9]* passed, [0-9]* failed$/p' "$log"
+}
 
-failed=()
-# windows-x64 before windows-x86: its helpers drive the runs of both.
-for preset in linux linux-sanitize windows-x64 windows-x86; do
-  echo "=== $preset: build"
-  if ! { cmake --preset "$preset" -DHALVERNIK_I686_WINE="$mode" >/dev/null && cmake --build --preset "$preset"; }; then
-    failed+=("$preset (build)")
-    continue
+main() {
+  "$root/scripts/setup.sh" || exit 1
+  echo "=== 32-bit code on this machine: $("$root/scripts/probe_32bit.py" --explain)"
+  local failed=() preset
+  for preset in "${presets[@]}"; do
+    run_workflow "$preset" || failed+=("$preset")
+    print_figures "$preset"
+    if [ "$preset" = linux-sanitize ]; then
+      echo "=== $preset: fuzzing"
+      "$root/scripts/fuzz.sh" 60 || failed+=("fuzzing")
+    fi
+  done
+  python3 "$root/scripts/closing_lines.py" "${presets[@]/#/$build_root/}"
+  if [ ${#failed[@]} -gt 0 ]; then
+    echo "FAILED: ${failed[*]}"
+    exit 1
   fi
-  echo "=== $preset: tests"
-  ctest --preset "$preset" --output-junit junit.xml || failed+=("$preset (tests)")
-  log="build/$preset/Testing/Temporary/LastTest.log"
-  case $preset in
-    linux | linux-sanitize)
-      # The fault sweep's figures.
-      grep -h "fault sweep:" "$log" 2>/dev/null | sed "s/^/$preset: /"
-      ;;
-    windows-*)
-      # The end-to-end suite's table of scenarios.
-      sed -n '/^dsn-restore under test: /,/^[0-9]* passed, [0-9]* failed$/p' "$log" 2>/dev/null
-      ;;
-  esac
-  if [ "$preset" = linux-sanitize ]; then
-    echo "=== $preset: fuzzing"
-    "$root/scripts/fuzz.sh" 60 || failed+=("fuzzing")
-  fi
-done
+  echo "All presets built and all tests passed."
+}
 
-python3 "$root/scripts/wine_stage_report.py" "$mode" build/windows-x64 build/windows-x86
-
-if [ ${#failed[@]} -gt 0 ]; then
-  echo "FAILED: ${failed[*]}"
-  exit 1
+# Sourced by its own test, which runs one workflow at a time.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  main "$@"
 fi
-echo "All presets built and all tests passed."

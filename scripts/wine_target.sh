@@ -1,19 +1,9 @@
-# Sourced by the scripts that run the tools under Wine (run, pictures,
-# benchmark): which build they run, after building it and the helpers.
-# Where 32-bit code runs natively that is the i686 deliverables (windows-x86);
-# elsewhere the x64 build of the same sources stands in, never emulated.
+# Sourced by the scripts that run the tools under Wine by hand (run,
+# pictures, benchmark): builds the build that tools/wine_harness/wine_policy.py
+# names for this machine, with its Wine helpers. Pass --pictures in
+# wine_target_for to ask for the pictures' build.
 # Gives wine_build (the build folder) and wine_label (what it is).
-mode=$("$root/scripts/probe_32bit.py")
-presets=(windows-x64)  # holds the helpers
-if [ "$mode" = native ]; then
-  presets+=(windows-x86)
-  wine_build="$root/build/windows-x86"
-  wine_label="i686 (native)"
-else
-  wine_build="$root/build/windows-x64"
-  wine_label="x86_64 (stand-in: 32-bit code runs ${mode/none/not at all} here)"
-fi
-for preset in "${presets[@]}"; do
-  cmake --preset "$preset" -DHALVERNIK_I686_WINE="$mode" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
+IFS=';' read -r wine_preset wine_label < <(python3 "$root/tools/wine_harness/wine_policy.py" target ${wine_target_for:-})
+wine_build="$root/build/$wine_preset"
+cmake --preset "$wine_preset" >/dev/null
+cmake --build --preset "$wine_preset" >/dev/null

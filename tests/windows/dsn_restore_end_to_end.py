@@ -1,15 +1,12 @@
 #!/usr/bin/env python3
-"""dsn-restore end to end: a build of it under wine64, on an Xvfb display of
-its own, with its message boxes answered and read by box-driver.exe, and the
+"""dsn-restore end to end: a build of it under Wine, on an Xvfb display of its
+own, with its message boxes answered and read by box-driver.exe, and the
 registry set up and read back with Wine's own regedit.
 
-usage: dsn_restore_end_to_end.py EXE HELPERS_BUILD_DIR [--short]
-  EXE                the dsn-restore.exe under test: the i686 deliverable, or
-                     the x64 build of the same sources standing in for it
-  HELPERS_BUILD_DIR  the windows-x64 build, which holds box-driver.exe
-  --short            only the registry view scenario and one restore with
-                     real boxes and its summary (where each 32-bit process
-                     runs emulated, for about a minute)
+usage: dsn_restore_end_to_end.py EXE --helpers DIR [--set full|short]
+  --set short  the run with no display, the registry view scenario and one
+               restore with real boxes and its summary (where each 32-bit
+               process runs emulated, for about a minute)
 
 The machine pass of a 32-bit dsn-restore sees the 32-bit registry view, which
 the harness's 64-bit helpers name below Wow6432Node; HKCU\Software is one
@@ -20,11 +17,12 @@ which they were written, so scenarios with several boxes do not depend on it.
 Wine also stores a terminating NUL with every REG_SZ value, so the byte count
 that the tool writes is shown by the unit tests, not here."""
 import os
+import subprocess
 import sys
-import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "wine_harness"))
-from wine_session import HKCU, HKLM, WineSession, odbc_tree, pe_is_32_bit  # noqa: E402
+import end_to_end  # noqa: E402
+from wine_session import HKCU, HKLM, WineSession, odbc_tree  # noqa: E402
 
 DRIVER = "Halvernik ODBC Driver"
 CONFIRMATION = ("Manage ODBC 2.x DSN", "Do you want to restore ODBC 2.x DSNs", ["Yes", "No", "Cancel"])
@@ -46,11 +44,12 @@ def summary(text):
     return ("Restore complete", text, ["OK"])
 
 
-class Scenario:
+class Scenario(end_to_end.Scenario):
     """One run: seed the registry, run dsn-restore answering the boxes, check."""
 
-    def __init__(self, session, exe):
-        self.session, self.exe, self.problems = session, exe, []
+    def __init__(self, suite, args, session):
+        super().__init__(suite, args)
+        self.session, self.exe = session, args.exe
 
     def seed(self, keys):
         for path in ODBC_KEYS:
@@ -59,20 +58,12 @@ class Scenario:
         self.before = self.registry()
 
     def registry(self):
-        tree = {}
-        for top in ODBC_KEYS:
-            for path, values in self.session.export_keys(top).items():
-                tree[path.lower()] = values
-        return tree
+        return registry_of(self.session)
 
     def run(self, answers=("yes",)):
         self.status, self.boxes = self.session.run_answering_boxes(self.exe, answers)
         self.after = self.registry()
         self.expect(self.status == 0, f"exit status {self.status}, not 0")
-
-    def expect(self, ok, problem):
-        if not ok:
-            self.problems.append(problem)
 
     def expect_boxes(self, *expected):
         shown = [(b.caption, b.text, b.buttons) for b in self.boxes]
@@ -106,7 +97,30 @@ def merged(*parts):
     return keys
 
 
+def registry_of(session):
+    return {path.lower(): values for top in ODBC_KEYS for path, values in session.export_keys(top).items()}
+
+
 # --- scenarios ------------------------------------------------------------------------
+
+def without_a_display_the_run_ends_at_its_box(s):
+    # The confirmation box cannot appear: the run ends with status 0 and
+    # leaves the registry as it was. Wine's diagnostic for the box's window
+    # shows that the program reached its box: a broken 32-bit Wine also ends
+    # with status 0, having shown nothing.
+    with WineSession(s.args.helpers, display=False) as bare:
+        bare.import_keys(dsn(HKCU, "Sales", '{"Server":"db1"}', {"Server": "old"}))
+        before = registry_of(bare)
+        if not s.expect("Backup" in before.get(key(HKCU, "Sales").lower(), {}), "the registry was not seeded"):
+            return
+        result = bare.run([bare.program(s.exe)], debug="err+winediag", stderr=subprocess.PIPE)
+        diagnostics = result.stderr.decode(errors="replace")
+        s.expect(result.returncode == 0, f"exit status {result.returncode}, not 0")
+        s.expect("nodrv_CreateWindow" in diagnostics,
+                 f"the program never tried to show its confirmation box (Wine said: {diagnostics.strip() or 'nothing'})")
+        s.expect(registry_of(bare) == before, "the registry changed")
+
+
 
 def answers_other_than_yes_change_nothing(s):
     for answer in ("no", "cancel", "close"):
@@ -228,6 +242,7 @@ def two_hundred_dsns_in_one_run(s):
 
 
 SCENARIOS = [
+    without_a_display_the_run_ends_at_its_box,
     answers_other_than_yes_change_nothing,
     no_dsn_of_the_driver_restores_0,
     one_dsn_in_each_tree_restores_2,
@@ -244,33 +259,16 @@ SCENARIOS = [
 
 
 # Where each 32-bit process runs emulated.
-SHORT = [machine_dsns_of_the_other_registry_view_are_left_alone, one_dsn_in_each_tree_restores_2]
+SHORT = [without_a_display_the_run_ends_at_its_box, machine_dsns_of_the_other_registry_view_are_left_alone, one_dsn_in_each_tree_restores_2]
 
 
 def main():
     global EXE_IS_32_BIT
-    exe, helpers = os.path.abspath(sys.argv[1]), sys.argv[2]
-    EXE_IS_32_BIT = pe_is_32_bit(exe)
-    print(f"dsn-restore under test: {exe} ({'i686' if EXE_IS_32_BIT else 'x86_64'})")
-    results = []
-    with WineSession(helpers) as session:
-        for scenario in SHORT if "--short" in sys.argv[3:] else SCENARIOS:
-            s = Scenario(session, exe)
-            try:
-                scenario(s)
-            except Exception:  # a harness failure fails the scenario, not the suite
-                s.problems.append(traceback.format_exc())
-            results.append((scenario.__name__.replace("_", " "), s.problems))
-
-    width = max(len(name) for name, _ in results)
-    print(f"{'scenario'.ljust(width)}  result")
-    for name, problems in results:
-        print(f"{name.ljust(width)}  {'passed' if not problems else 'FAILED'}")
-        for problem in problems:
-            print("    " + problem.replace("\n", "\n    "))
-    failed = sum(1 for _, problems in results if problems)
-    print(f"{len(results) - failed} passed, {failed} failed")
-    return 1 if failed else 0
+    args = end_to_end.arguments("dsn-restore end to end under Wine")
+    EXE_IS_32_BIT = args.is_32_bit
+    session = WineSession(args.helpers)
+    return end_to_end.run_suite("dsn-restore", SCENARIOS, SHORT, args,
+                                lambda: Scenario("dsn-restore", args, session), session.close)
 
 
 if __name__ == "__main__":

@@ -3,16 +3,15 @@
 sample DSNs (answering Yes, then OK to every box), then cache-access-check
 checks its folders. Prints every box shown and the DSN keys before and after.
 
-usage: demo.py BUILD_DIR HELPERS_BUILD_DIR
-  BUILD_DIR          the build whose executables run (windows-x86 or windows-x64)
-  HELPERS_BUILD_DIR  the windows-x64 build, which holds box-driver.exe"""
+usage: demo.py BUILD_DIR
+  BUILD_DIR  the build whose executables run (windows-x86 or windows-x64)"""
 import os
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from sample_registry import sample_keys  # noqa: E402
-from wine_session import HKCU, HKLM, WineSession, odbc_tree, pe_is_32_bit  # noqa: E402
+from wine_session import HKCU, HKLM, WineSession, helpers_of, odbc_tree, pe_is_32_bit  # noqa: E402
 
 
 def show_keys(session, title, is_32_bit):
@@ -26,10 +25,10 @@ def show_keys(session, title, is_32_bit):
 
 
 def main():
-    build_dir, helpers = sys.argv[1], sys.argv[2]
+    build_dir = sys.argv[1]
     restore = os.path.join(build_dir, "dsn_restore", "dsn-restore.exe")
     is_32_bit = pe_is_32_bit(restore)
-    with WineSession(helpers) as session:
+    with WineSession(helpers_of(build_dir)) as session:
         session.import_keys(sample_keys(is_32_bit))
         show_keys(session, "DSN keys before the restore", is_32_bit)
 
@@ -41,11 +40,11 @@ def main():
         show_keys(session, "DSN keys after the restore", is_32_bit)
 
         print("--- cache-access-check.exe, in a fresh folder, with the cache folder in place")
-        os.makedirs(session.cache_folder(), exist_ok=True)
+        os.makedirs(session.cache_folder()[1], exist_ok=True)
         with tempfile.TemporaryDirectory() as folder:
             status, output = session.run_console(
                 os.path.join(build_dir, "cache_access_check", "cache-access-check.exe"), folder)
-        print(output.replace("\r\n", "\n"), end="")
+        print(output.decode("utf-8", errors="replace").replace("\r\n", "\n"), end="")
         print(f"exit status {status}")
 
 
