@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the deliverables (the windows-x86 preset) in a fresh build folder and
-# writes the release: both executables, their symbols (the unstripped copies,
-# which match the shipped files) and SHA256SUMS.
+# writes the release: halvernik-tools-<version>-win32.zip with both
+# executables, README.txt, THIRD-PARTY-NOTICES.txt and sbom.cdx.json (each
+# also beside it), the symbols (the unstripped copies, which match the
+# shipped files; beside the archive, not in it) and SHA256SUMS.
 #
 # usage: scripts/release.sh [--pfx FILE] [--out DIR]
 #   --pfx FILE  signs both executables (Authenticode, SHA-256, osslsigncode)
@@ -12,6 +14,7 @@
 #   --out DIR   where the release goes (default: dist/): a new or empty
 #               folder, or one that holds an earlier release, whose files
 #               alone are replaced. Anything else is refused before building.
+# The archive's time is the commit's (SOURCE_DATE_EPOCH, when set).
 set -euo pipefail
 
 # The signing password leaves the environment at once, so that no program
@@ -78,14 +81,34 @@ elif [ -d "$out" ] && [ -n "$(ls -A "$out")" ]; then
   done
 fi
 
+fail() {
+  echo "release: $*" >&2
+  exit 1
+}
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)}
+[ -n "$epoch" ] || fail "no commit to take the release's time from: release from a git checkout, or set SOURCE_DATE_EPOCH"
+
 cd "$root"
 "$root/scripts/setup.sh" >/dev/null
+# yyjson from the source in .deps/ alone, whose tarball is checked again here.
+read -r yyjson_version yyjson_sha256 yyjson_tarball < <("$root/scripts/fetch-yyjson.sh" --describe)
+yyjson_source=$root/.deps/yyjson-$yyjson_version
+yyjson_tarball=$root/.deps/$yyjson_tarball
+echo "$yyjson_sha256  $yyjson_tarball" | sha256sum --check --status ||
+  fail "$yyjson_tarball is missing or does not match its SHA-256: run scripts/fetch-yyjson.sh"
+cmp -s "$yyjson_source/LICENSE" <(tar -xJOf "$yyjson_tarball" --wildcards '*/LICENSE') ||
+  fail "$yyjson_source is not the source in $yyjson_tarball: remove it and run scripts/fetch-yyjson.sh"
 rm -rf "$build"
-cmake --preset windows-x86 -B "$build" -DHALVERNIK_I686_WINE=none >/dev/null
+configured=$(cmake --preset windows-x86 -B "$build" -DHALVERNIK_I686_WINE=none -DCMAKE_DISABLE_FIND_PACKAGE_yyjson=ON)
+grep -qxF -- "-- yyjson: source in $yyjson_source" <<<"$configured" || fail "the build did not use yyjson's source in $yyjson_source"
 cmake --build "$build" --target dsn_restore cache_access_check >/dev/null
 
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
+archive=halvernik-tools-$version-win32.zip
 exes=(dsn-restore.exe cache-access-check.exe)
-files=("${exes[@]}" "${exes[@]/#/symbols/}" SHA256SUMS)
+shipped=("${exes[@]}" README.txt THIRD-PARTY-NOTICES.txt sbom.cdx.json)
+files=("$archive" "${shipped[@]}" "${exes[@]/#/symbols/}" SHA256SUMS)
 
 # The earlier release goes only now that the new one is built; the marker is
 # written before the files, so that a release that stops half-way is still
@@ -112,6 +135,17 @@ if [ -n "$pfx" ]; then
   echo "release: signed ${exes[*]} with $(basename "$pfx")"
 fi
 
-(cd "$out" && sha256sum "${exes[@]}" "${exes[@]/#/symbols/}" >SHA256SUMS)
+python3 "$root/scripts/release/windows_readme.py" "$root/README.md" "$out/README.txt" \
+  "Halvernik ODBC Driver maintenance tools $version"
+images=(--image "$out/dsn-restore.exe=$build/dsn_restore/dsn-restore.exe.map"
+        --image "$out/cache-access-check.exe=$build/cache_access_check/cache-access-check.exe.map")
+yyjson_args=(--yyjson-version "$yyjson_version" --yyjson-source "$yyjson_source" --yyjson-tarball "$yyjson_tarball")
+python3 "$root/scripts/release/third_party_notices.py" --out "$out/THIRD-PARTY-NOTICES.txt" --version "$version" \
+  --build-dir "$build" "${yyjson_args[@]}" "${images[@]}"
+python3 "$root/scripts/release/sbom.py" --out "$out/sbom.cdx.json" --version "$version" --build-dir "$build" \
+  --timestamp "$(date -u -d "@$epoch" +%Y-%m-%dT%H:%M:%SZ)" "${yyjson_args[@]}" "${images[@]}"
+python3 "$root/scripts/release/reproducible_zip.py" "$out/$archive" "$epoch" "${shipped[@]/#/$out/}"
+
+(cd "$out" && sha256sum "$archive" "${shipped[@]}" "${exes[@]/#/symbols/}" >SHA256SUMS)
 echo "release: $out"
 sed 's/^/  /' "$out/SHA256SUMS"
