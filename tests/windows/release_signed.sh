@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The signed release, end to end: a throwaway self-signed code-signing
-# certificate, scripts/release.sh with it, then both signatures verified, the
-# PE headers with their manifest and version resource, each image without its
-# signature against the image built, the symbols, the checksums, and the
-# password's way: on no command line and in no environment, only on the
-# signer's pipe. The release stays in OUT_DIR, for the runs that use it.
-# usage: release_signed.sh SOURCE_DIR OBJDUMP STRIP OUT_DIR
+# certificate, scripts/release.sh with it, then both signatures verified,
+# each image without its signature against the image built, the symbols, the
+# password's way (on no command line and in no environment, only on the
+# signer's pipe), and what the release holds (release_contents.sh). The
+# release stays in OUT_DIR, for the runs that use it.
+# usage: release_signed.sh SOURCE_DIR OBJDUMP STRIP CXX_COMPILER OUT_DIR
 set -uo pipefail
-root=$(realpath "$1") objdump=$2 strip=$3 out=$(realpath -m "$4")
+root=$(realpath "$1") objdump=$2 strip=$3 cxx=$4 out=$(realpath -m "$5")
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d "${TMPDIR:-/tmp}/halvernik-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -65,7 +65,7 @@ unsigned_is_built() {  # unsigned_is_built OSSLSIGNCODE BUILT SIGNED
   "$1" remove-signature -in "$3" -out "$unsigned" >/dev/null || { echo "  remove-signature failed"; return 1; }
   python3 "$here/unsigned_is_built.py" "$2" "$unsigned"
 }
-sums_match() { (cd "$1" && sha256sum --quiet --strict -c SHA256SUMS); }
+sums_match() { python3 "$here/release_checks.py" sums "$1"; }
 flip_byte() {  # flip_byte FILE OFFSET: one bit of one byte changed
   python3 -c 'import sys; p, o = sys.argv[1], int(sys.argv[2]); b = bytearray(open(p, "rb").read()); b[o] ^= 1; open(p, "wb").write(b)' "$@"
 }
@@ -76,18 +76,14 @@ for exe in dsn-restore.exe cache-access-check.exe; do
   check "signed with SHA-256" bash -c 'osslsigncode verify -CAfile "$1" -in "$2" | grep -qi "digest algorithm *: *sha256"' \
     _ "$work/cert.pem" "$out/$exe"
   case $exe in
-    dsn-restore.exe) pe_args=(gui requireAdministrator) built=$build/dsn_restore/$exe ;;
-    *) pe_args=(console asInvoker) built=$build/cache_access_check/$exe ;;
+    dsn-restore.exe) built=$build/dsn_restore/$exe ;;
+    *) built=$build/cache_access_check/$exe ;;
   esac
-  check "PE headers, manifest and version resource intact" \
-    bash -c '"$@" >/dev/null' _ "$here/check_pe.sh" "$objdump" "$out/$exe" pei-i386 "${pe_args[@]}"
   check "without its signature it is the image built, but for the checksum" unsigned_is_built osslsigncode "$built" "$out/$exe"
   check "its symbols match the image built" \
     bash -c '"$@" >/dev/null' _ "$here/check_symbols.sh" "$objdump" "$strip" "$built" "$out/symbols/$exe"
 done
-check "SHA256SUMS lists and matches all four files" \
-  bash -c 'test "$(wc -l <"$1/SHA256SUMS")" -eq 4' _ "$out"
-check "every file matches SHA256SUMS" sums_match "$out"
+"$here/release_contents.sh" "$out" "$root" "$objdump" "$cxx" || failures=$((failures + 1))
 
 echo "--- the signing password"
 ran() { compgen -G "$work/records/$1.*.args" | wc -l; }
