@@ -9,6 +9,8 @@
 # terminal-server aware, and carries no timestamp, so that a build is
 # reproducible byte for byte.
 #
+# Beside the image, the linker writes its link map (<image>.map).
+#
 # The image is stripped after the link; the unstripped copy, with its debug
 # information, stays in symbols/ of the build folder, so that a crash from the
 # field can be read against the very file that shipped.
@@ -23,6 +25,7 @@ function(halvernik_windows_executable target)
   set(EXE_EXECUTION_LEVEL "${ARG_EXECUTION_LEVEL}")
   set(EXE_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
   set(EXE_VERSION "${PROJECT_VERSION}.0")
+  set(EXE_COPYRIGHT "Copyright (C) 2026 Halvernik")
   set(generated "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources")
   configure_file("${PROJECT_SOURCE_DIR}/cmake/app.manifest.in" "${generated}/app.manifest" @ONLY)
   configure_file("${PROJECT_SOURCE_DIR}/cmake/app.rc.in" "${generated}/app.rc" @ONLY)
@@ -33,7 +36,10 @@ function(halvernik_windows_executable target)
   target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
                       -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware -Wl,--no-insert-timestamp
                       -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,1
-                      -Wl,--major-os-version,6 -Wl,--minor-os-version,1)
+                      -Wl,--major-os-version,6 -Wl,--minor-os-version,1
+                      # Which archive members the link took: the release's licence
+                      # notices and bill of materials are made from it.
+                      -Wl,-Map=$<TARGET_FILE:${target}>.map)
   if(CMAKE_BUILD_TYPE STREQUAL "Release")
     set(symbols "${CMAKE_BINARY_DIR}/symbols")
     add_custom_command(TARGET ${target} POST_BUILD

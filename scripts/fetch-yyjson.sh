@@ -3,7 +3,9 @@
 # tarball that Debian's archive keeps for its yyjson source package. The
 # tarball is trusted by its SHA-256 alone. Where this cannot be done (an
 # Ubuntu mirror, no archive at hand), CMake falls back to an installed yyjson
-# of the same version or to the upstream release.
+# of the same version or to the upstream release. The tarball stays in
+# .deps/: the release checks it again and names its SHA-256.
+# usage: fetch-yyjson.sh [--describe]
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,6 +14,13 @@ tarball_name="yyjson_${version}+ds.orig.tar.xz"
 sha256=ae6fde69a193e10afab426ef13f113d6903446405f9db9ee98bfb572bd6c961a
 deps="$root/.deps"
 dest="$deps/yyjson-$version"
+
+# For the release: the version, the SHA-256 the tarball is checked against,
+# and the tarball's name in .deps/.
+if [ "${1-}" = --describe ]; then
+  echo "$version $sha256 $tarball_name"
+  exit 0
+fi
 
 if [ -f "$dest/src/yyjson.c" ]; then
   exit 0

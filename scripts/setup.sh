@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything that building, running and testing the tools need on a
-# fresh Debian or Ubuntu machine, then fetches yyjson's source. Safe to run
-# again: what is already there is left alone.
+# fresh Debian or Ubuntu machine, the npm packages of the release's schema
+# check, then yyjson's source. Safe to run again: what is already there is
+# left alone.
 #
 # The deliverables are 32-bit programs, so Wine comes with its 32-bit loader
 # (wine32 from the i386 architecture). Where the kernel refuses 32-bit code,
@@ -63,6 +64,19 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   apt_update
 fi
 install_missing "${packages[@]}"
+
+# The release's bill of materials is checked against the CycloneDX schema
+# that an npm package ships: Node.js and npm (from Debian where neither is
+# there), then exactly the packages of the lock file, without their scripts.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  install_missing nodejs npm
+fi
+schema_check="$root/tests/windows/sbom_schema"
+if ! cmp -s "$schema_check/package-lock.json" "$schema_check/node_modules/.installed-lock.json"; then
+  echo "setup: installing the schema check's npm packages (npm ci)"
+  (cd "$schema_check" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)
+  cp "$schema_check/package-lock.json" "$schema_check/node_modules/.installed-lock.json"
+fi
 
 # Asked before anything is registered: see probe_32bit.py. Only a kernel that
 # refuses 32-bit programs gets an emulator; a broken 32-bit Wine stops here.

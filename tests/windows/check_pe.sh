@@ -3,7 +3,8 @@
 # subsystem and its version (Windows 7, the oldest the manifest lists), ASLR
 # (with relocations, and high entropy in x64) and DEP, terminal-server
 # awareness, no timestamp, no symbols left in the image, the manifest's
-# execution level, and that it imports only DLLs that ship with Windows.
+# execution level and DPI awareness, every string of the version resource,
+# and that it imports only DLLs that ship with Windows.
 # usage: check_pe.sh OBJDUMP EXE FORMAT(pei-i386|pei-x86-64) SUBSYSTEM(gui|console) LEVEL
 set -uo pipefail
 objdump=$1 exe=$2 format=$3 subsystem=$4 level=$5
@@ -54,5 +55,9 @@ rsrc=$("$objdump" -s -j .rsrc "$exe" | perl -ne 'if (/^ [0-9a-f]+ ((?:[0-9a-f]+ 
 check "manifest requests level \"$level\"" grep -qF "level=\"$level\"" <<<"$rsrc"
 check "manifest sets uiAccess \"false\"" grep -qF 'uiAccess="false"' <<<"$rsrc"
 check "version resource" grep -qF "VS_VERSION_INFO" <<<"$rsrc"
+check "version resource: every string as shipped, the copyright included" \
+  python3 "$(dirname "$0")/pe_resources.py" version "$exe"
+check "manifest: per-monitor DPI awareness (PerMonitorV2), dpiAware kept for Windows 7" \
+  python3 "$(dirname "$0")/pe_resources.py" dpi "$exe"
 
 finish_checks "$exe"

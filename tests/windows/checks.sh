@@ -13,3 +13,9 @@ finish_checks() {  # finish_checks [WHAT]: the closing line and the exit status
   echo "all checks passed${1:+ for $1}"
   exit 0
 }
+shown_failing() {  # shown_failing DESCRIPTION COMMAND...: a check on a deliberately broken input, which must fail
+  local what=$1 status; shift
+  "$@" 2>&1 | sed 's/^/    /'
+  status=${PIPESTATUS[0]}
+  check "$what" test "$status" -ne 0
+}
