@@ -99,7 +99,7 @@ echo "$yyjson_sha256  $yyjson_tarball" | sha256sum --check --status ||
 cmp -s "$yyjson_source/LICENSE" <(tar -xJOf "$yyjson_tarball" --wildcards '*/LICENSE') ||
   fail "$yyjson_source is not the source in $yyjson_tarball: remove it and run scripts/fetch-yyjson.sh"
 rm -rf "$build"
-configured=$(cmake --preset windows-x86 -B "$build" -DHALVERNIK_I686_WINE=none -DCMAKE_DISABLE_FIND_PACKAGE_yyjson=ON)
+configured=$(cmake --preset windows-x86 -B "$build" -DCMAKE_DISABLE_FIND_PACKAGE_yyjson=ON)
 grep -qxF -- "-- yyjson: source in $yyjson_source" <<<"$configured" || fail "the build did not use yyjson's source in $yyjson_source"
 cmake --build "$build" --target dsn_restore cache_access_check >/dev/null
 

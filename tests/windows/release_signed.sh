@@ -9,6 +9,9 @@
 set -uo pipefail
 root=$(realpath "$1") objdump=$2 strip=$3 cxx=$4 out=$(realpath -m "$5")
 here=$(dirname "$(realpath "$0")")
+# The release is this test's own: what an earlier run left must never stand
+# for this one's, in this test or in the runs that use it.
+rm -rf "$out"
 work=$(mktemp -d "${TMPDIR:-/tmp}/halvernik-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 . "$here/checks.sh"
