@@ -36,32 +36,11 @@ struct Figures {
   }
 };
 
-// The codes each call can plausibly fail with. Closing a valid handle, freeing
-// a system text and reading the last error do not fail.
+// The codes a call can plausibly fail with, from the one list of seam calls
+// (win32/fake/seam_calls.h); none for a call that cannot fail.
 inline std::vector<DWORD> PlausibleCodes(win32::fake::Call call) {
-  using win32::fake::Call;
-  switch (call) {
-    case Call::RegOpenKeyExW:
-    case Call::RegQueryInfoKeyW:
-    case Call::RegEnumValueW:
-    case Call::RegDeleteKeyW:
-    case Call::RegCreateKeyExW:
-    case Call::RegSetValueExW:
-      return {2, 3, 5, 6, 8, 234, 1018};
-    case Call::CreateFileW:
-    case Call::DeleteFileW:
-      return {2, 3, 5, 32, 112};
-    case Call::MessageBoxW:
-      return {8};  // no box: the call returns 0
-    case Call::FormatMessageW:
-      return {317, 8};
-    case Call::SHGetFolderPathW:
-      return {2, 3, 5};
-    case Call::WideCharToMultiByte:
-      return {87, 1113};
-    default:
-      return {};
-  }
+  const auto codes = win32::fake::SeamCallOf(call).plausibleCodes;
+  return {codes.begin(), codes.end()};
 }
 
 struct Fault {
@@ -71,7 +50,7 @@ struct Fault {
 };
 
 inline std::string Describe(const Fault& fault) {
-  return "call " + std::to_string(fault.callIndex) + " (kind " + std::to_string(static_cast<int>(fault.call)) +
+  return "call " + std::to_string(fault.callIndex) + " (" + std::string(win32::fake::SeamCallOf(fault.call).name) +
          ") failing with " + std::to_string(fault.code);
 }
 

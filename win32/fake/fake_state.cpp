@@ -53,11 +53,18 @@ void Reset() {
   s.folders.insert(u".");
 }
 
-std::optional<DWORD> EnterCall(Call call) {
+void CountCall(Call call) {
   State& s = TheState();
-  const int ofKind = ++s.callCounts[static_cast<int>(call)];
-  const int ofRun = ++s.totalCalls;
+  ++s.callCounts[static_cast<int>(call)];
+  ++s.totalCalls;
   s.callLog.push_back(call);
+}
+
+std::optional<DWORD> EnterCall(Call call) {
+  CountCall(call);
+  State& s = TheState();
+  const int ofKind = s.callCounts[static_cast<int>(call)];
+  const int ofRun = s.totalCalls;
   for (const FailureRule& rule : s.failures) {
     const int count = rule.call ? (*rule.call == call ? ofKind : -1) : ofRun;
     if (count < 0) {

@@ -44,6 +44,7 @@ struct FailureRule {
   DWORD code = 0;
 };
 
+
 struct State {
   std::shared_ptr<Key> currentUser = std::make_shared<Key>();
   std::shared_ptr<Key> localMachine = std::make_shared<Key>();
@@ -76,7 +77,7 @@ struct State {
   int standardInputReads = 0;
 
   std::vector<FailureRule> failures;
-  int callCounts[static_cast<int>(Call::kCount)] = {};
+  int callCounts[kCallCount] = {};
   int totalCalls = 0;
   std::vector<Call> callLog;
 };
@@ -88,6 +89,8 @@ const std::u16string* FindSystemMessage(DWORD code);
 
 // Counts the call and tells whether an injected failure applies to it.
 std::optional<DWORD> EnterCall(Call call);
+// Counts a call that has no failure to report.
+void CountCall(Call call);
 
 // Registry names compare without regard to letter case, as on Windows.
 // The name as Windows compares it: upper case.

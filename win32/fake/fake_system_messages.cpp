@@ -33,7 +33,10 @@ DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** 
   return static_cast<DWORD>(text.size());
 }
 
-DWORD GetLastError() { return fake::TheState().lastError; }
+DWORD GetLastError() {
+  fake::CountCall(fake::Call::GetLastError);
+  return fake::TheState().lastError;
+}
 
 HLOCAL LocalFree(HLOCAL memory) {
   using namespace fake;

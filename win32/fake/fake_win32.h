@@ -7,29 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "win32/fake/seam_calls.h"
 #include "win32/platform_types.h"
 
 namespace win32::fake {
-
-// Every call the seam offers, for counting and for injected failures.
-enum class Call {
-  RegOpenKeyExW,
-  RegQueryInfoKeyW,
-  RegEnumValueW,
-  RegDeleteKeyW,
-  RegCreateKeyExW,
-  RegSetValueExW,
-  RegCloseKey,
-  MessageBoxW,
-  FormatMessageW,
-  LocalFree,
-  CreateFileW,
-  CloseHandle,
-  DeleteFileW,
-  SHGetFolderPathW,
-  WideCharToMultiByte,
-  kCount
-};
 
 struct RegistryValue {
   std::u16string name;
@@ -117,6 +98,8 @@ void SetStandardInput(std::optional<char> character);
 int StandardInputReads();
 
 // --- Calls and injected failures ------------------------------------------------
+// Every seam call is counted (Call lists them). GetLastError and the output
+// stream have no failure to report: an injected one never reaches them.
 int CallCount(Call call);
 int TotalCallCount();
 // Every seam call of the run, in order.
