@@ -70,7 +70,8 @@ std::optional<DWORD> EnterCall(Call call) {
     if (count < 0) {
       continue;
     }
-    if (rule.occurrence == 0 || rule.occurrence == count) {
+    if (rule.occurrence == 0 || rule.occurrence == count || (rule.andLater && count > rule.occurrence)) {
+      ++s.injectedFailures;
       return rule.code;
     }
   }
@@ -82,10 +83,16 @@ int TotalCallCount() { return TheState().totalCalls; }
 const std::vector<Call>& CallLog() { return TheState().callLog; }
 
 void FailCall(Call call, DWORD code, int occurrence) {
-  TheState().failures.push_back({call, occurrence, code});
+  TheState().failures.push_back({call, occurrence, false, code});
 }
 
-void FailNthCall(int index, DWORD code) { TheState().failures.push_back({std::nullopt, index, code}); }
+void FailNthCall(int index, DWORD code) { TheState().failures.push_back({std::nullopt, index, false, code}); }
+
+void FailCallFrom(Call call, DWORD code, int firstOccurrence) {
+  TheState().failures.push_back({call, firstOccurrence, true, code});
+}
+
+int InjectedFailureCount() { return TheState().injectedFailures; }
 
 std::u16string Folded(std::u16string_view name) {
   // Windows upcases both names before comparing; ASCII and Latin-1 letters

@@ -41,15 +41,24 @@ struct OpenFile {
 struct FailureRule {
   std::optional<Call> call;  // none: the rule counts every call of the run
   int occurrence = 0;        // 0: every matching call
+  bool andLater = false;     // the occurrence and every later one
   DWORD code = 0;
 };
 
+// A key that another program makes again as soon as it is deleted.
+struct Remake {
+  std::shared_ptr<Key> key;  // the key as it stood when the remake was set up
+  HKEY root;
+  std::u16string path;
+  std::vector<RegistryValue> values;
+};
 
 struct State {
   std::shared_ptr<Key> currentUser = std::make_shared<Key>();
   std::shared_ptr<Key> localMachine = std::make_shared<Key>();
   std::map<std::uintptr_t, OpenKey> openKeys;
   std::uintptr_t nextHandle = 0x1000;
+  std::vector<Remake> remakes;
 
   std::vector<ShownBox> boxes;
   std::vector<ShownBox> attemptedBoxes;
@@ -79,6 +88,7 @@ struct State {
   std::vector<FailureRule> failures;
   int callCounts[kCallCount] = {};
   int totalCalls = 0;
+  int injectedFailures = 0;
   std::vector<Call> callLog;
 };
 
