@@ -32,6 +32,15 @@ std::u16string ShortenedName(const std::u16string& name) {
   return name.size() <= kShown ? name : name.substr(0, kShown) + u"\u2026";
 }
 
+// Where the settings stand when a box is their only sure copy.
+std::u16string NoLongerInTheRegistry(const std::u16string& dsnName) {
+  return u"The settings of DSN \"" + dsnName + u"\" are no longer in the registry.";
+}
+std::u16string BesideAKeyMadeAgain(const std::u16string& dsnName) {
+  return u"Another program made the key of DSN \"" + dsnName +
+         u"\" again while it was being restored; that key was left as it is, and may not hold these settings.";
+}
+
 // After a value was refused, the new key gets the backup back, so that the
 // settings stay in the registry and a later run retries. Shows the backup
 // itself when that is refused too.
@@ -42,7 +51,8 @@ void KeepBackup(HKEY key, const std::u16string& dsnName, const std::u16string& b
                                                reinterpret_cast<const BYTE*>(backupText.c_str()), bytes);
   if (status != ERROR_SUCCESS) {
     ShowSystemErrorWithBackup(static_cast<DWORD>(status),
-                              u"Cannot set registry value " + std::u16string(kBackupValueName), dsnName, backupText);
+                              u"Cannot set registry value " + std::u16string(kBackupValueName),
+                              NoLongerInTheRegistry(dsnName), backupText);
   }
 }
 
@@ -70,12 +80,11 @@ const BackupMembers* RestorableMembers(const std::u16string& dsnName, const Back
 }
 
 // Deletes the DSN's old key, or finds it absent (the open reports the path
-// missing). Shows why and returns false when the key stays. `openStatus`
-// receives the open's result.
-bool RemoveOldKey(HKEY root, const std::u16string& dsnKeyPath, LSTATUS& openStatus) {
+// missing). Shows why and returns false when the key stays.
+bool RemoveOldKey(HKEY root, const std::u16string& dsnKeyPath) {
   const std::u16string caption = u"Cannot delete registry key " + dsnKeyPath;
   win32::UniqueHkey oldKey;
-  openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
+  const LSTATUS openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
   LSTATUS status = openStatus;
   if (openStatus == ERROR_SUCCESS) {
     status = win32::RegDeleteKeyW(oldKey.get(), u"");
@@ -109,8 +118,7 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
   }
 
   const std::u16string dsnKeyPath = treePath + u"\\" + dsnName;
-  LSTATUS openStatus = ERROR_SUCCESS;
-  if (!RemoveOldKey(root, dsnKeyPath, openStatus)) {
+  if (!RemoveOldKey(root, dsnKeyPath)) {
     return false;
   }
 
@@ -120,14 +128,15 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
                                   newKey.put(), &disposition);
   if (status != ERROR_SUCCESS) {
     // The old key is gone: the box is now the only copy of the settings.
-    ShowSystemErrorWithBackup(static_cast<DWORD>(status), createCaption, dsnName, backupText);
+    ShowSystemErrorWithBackup(static_cast<DWORD>(status), createCaption, NoLongerInTheRegistry(dsnName), backupText);
     return false;
   }
   if (disposition == REG_OPENED_EXISTING_KEY) {
-    // The old key was not deleted after all (reported missing, or made again
-    // meanwhile): writing into it would mix its old values with the backup's.
-    ShowSystemError(openStatus != ERROR_SUCCESS ? static_cast<DWORD>(openStatus) : ERROR_ALREADY_EXISTS,
-                    u"Cannot delete registry key " + dsnKeyPath);
+    // A key was there although the old one was deleted, or reported missing:
+    // another program made it meanwhile. Its values are its own and stay as
+    // they are (writing would mix them with the backup's), so whether it holds
+    // these settings is unknown, and the box shows them.
+    ShowSystemErrorWithBackup(ERROR_ALREADY_EXISTS, createCaption, BesideAKeyMadeAgain(dsnName), backupText);
     return false;
   }
   if (!WriteMembers(newKey.get(), backup->members)) {

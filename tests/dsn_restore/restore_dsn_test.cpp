@@ -150,12 +150,33 @@ TEST_F(RestoreDsnTest, DsnKeyPathNotFoundSkipsTheDeleteAndCreates) {
   EXPECT_THAT(ShownBoxes(), IsEmpty());
 }
 
-TEST_F(RestoreDsnTest, KeyReportedMissingButStillThereIsNotMixedWithTheBackup) {
-  FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
-  EXPECT_FALSE(Restore());
-  ExpectSalesUnchanged();
-  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales",
-                                                       ERROR_PATH_NOT_FOUND)));
+// The create finds a key there: another program made it after the delete, or
+// after the open reported it missing. That key is left exactly as it is, and
+// the box holds the settings, as after a create that fails.
+TEST_F(RestoreDsnTest, KeyMadeAgainMeanwhileIsLeftAsItIsAndItsBoxShowsTheBackup) {
+  const std::u16string box =
+      win32::fake::SystemMessage(ERROR_ALREADY_EXISTS) +
+      u"\r\nAnother program made the key of DSN \"Sales\" again while it was being restored; that key was left as "
+      u"it is, and may not hold these settings. Its backup follows: copy this message (Ctrl+C) to keep it, and "
+      u"restore the settings by hand.\r\n\r\n" +
+      kSalesBackup;
+  {
+    SCOPED_TRACE("made again after the delete");
+    win32::fake::RemakeAfterDelete(HKEY_CURRENT_USER, kSalesKey, {Sz(u"Theirs", u"1")});
+    EXPECT_FALSE(Restore());
+    EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 1);
+    EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Theirs", u"1")));
+    EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot create registry key Sales", box)));
+  }
+  {
+    SCOPED_TRACE("reported missing by the open, there for the create");
+    SetUp();
+    FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
+    EXPECT_FALSE(Restore());
+    EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 0);
+    ExpectSalesUnchanged();
+    EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot create registry key Sales", box)));
+  }
 }
 
 // A box that is the only copy left of the settings: the system's text first,
