@@ -1,5 +1,7 @@
 #include "dsn_restore/restore_dsn.h"
 
+#include <algorithm>
+
 #include "dsn_restore/backup_document.h"
 #include "dsn_restore/odbc_names.h"
 #include "dsn_restore/show_system_error.h"
@@ -26,10 +28,31 @@ bool WriteMembers(HKEY key, const std::vector<BackupMember>& members) {
   return allWritten;
 }
 
-// A name as a box can show it: a long one cut, with a mark that it was.
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// A name as a box can show it: a long one cut after at most 40 UTF-16 units,
+// never between the halves of a surrogate pair, with a mark that it was cut.
 std::u16string ShortenedName(const std::u16string& name) {
   constexpr std::size_t kShown = 40;
-  return name.size() <= kShown ? name : name.substr(0, kShown) + u"\u2026";
+  if (name.size() <= kShown) {
+    return name;
+  }
+  const bool splitsAPair = IsHighSurrogate(name[kShown - 1]) && IsLowSurrogate(name[kShown]);
+  return name.substr(0, splitsAPair ? kShown - 1 : kShown) + u"\u2026";
+}
+
+// How long a name is against the registry's limit, in a measure the reader
+// can check: characters when every one is ASCII (one UTF-16 unit each), else
+// UTF-16 units, the registry's own measure (an emoji takes two).
+std::u16string NameLengthAgainstTheLimit(const std::u16string& name) {
+  const std::u16string units = DecimalText(static_cast<long long>(name.size()));
+  const std::u16string limit = DecimalText(static_cast<long long>(kMaxValueNameUnits));
+  if (std::all_of(name.begin(), name.end(), [](char16_t unit) { return unit < 0x80; })) {
+    return u"has " + units + u" characters, and the registry takes value names of at most " + limit;
+  }
+  return u"has " + units + u" UTF-16 units, and the registry takes value names of at most " + limit +
+         u" UTF-16 units";
 }
 
 // Where the settings stand when a box is their only sure copy.
@@ -69,12 +92,10 @@ const BackupMembers* RestorableMembers(const std::u16string& dsnName, const Back
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: its member \"" + member->name +
                     u"\" is not a string. The DSN was left as it was.");
   } else if (const auto* tooLong = std::get_if<MemberNameTooLong>(&document)) {
-    const auto units = static_cast<long long>(tooLong->name.size());
     ShowFailure(u"Cannot restore DSN " + dsnName,
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: the name of its member \"" +
-                    ShortenedName(tooLong->name) + u"\" has " + DecimalText(units) +
-                    u" characters, and the registry takes value names of at most " +
-                    DecimalText(static_cast<long long>(kMaxValueNameUnits)) + u". The DSN was left as it was.");
+                    ShortenedName(tooLong->name) + u"\" " + NameLengthAgainstTheLimit(tooLong->name) +
+                    u". The DSN was left as it was.");
   }
   return std::get_if<BackupMembers>(&document);
 }

@@ -210,6 +210,44 @@ TEST_F(RestoreDsnTest, MemberNameOverTheRegistryLimitRefusesTheWholeDocumentBefo
                                   u"16383. The DSN was left as it was.")));
 }
 
+// The box names the member shortened to at most 40 UTF-16 units, never
+// between the halves of a pair, and counts in a measure the reader can check:
+// UTF-16 units, the registry's own, for a name that is not all ASCII (an
+// ASCII name is counted in characters, above).
+TEST_F(RestoreDsnTest, MemberNameOverTheLimitIsShortenedWholeAndCountedInUnitsUnlessAscii) {
+  const std::u16string emoji = u"\U0001F600";  // two UTF-16 units
+  auto repeated = [](const std::u16string& text, int times) {
+    std::u16string out;
+    for (int i = 0; i < times; ++i) {
+      out += text;
+    }
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::u16string memberName;
+    std::u16string shown;
+    std::u16string length;
+  };
+  const Case cases[] = {
+      {"EmojiEndingAtTheCut", repeated(emoji, 9000), repeated(emoji, 20) + u"\u2026",
+       u"has 18000 UTF-16 units, and the registry takes value names of at most 16383 UTF-16 units"},
+      {"EmojiAcrossTheCut", u"a" + repeated(emoji, 8192), u"a" + repeated(emoji, 19) + u"\u2026",
+       u"has 16385 UTF-16 units, and the registry takes value names of at most 16383 UTF-16 units"},
+      {"AccentsOneUnitEach", std::u16string(16384, u'\u00e9'), std::u16string(40, u'\u00e9') + u"\u2026",
+       u"has 16384 UTF-16 units, and the registry takes value names of at most 16383 UTF-16 units"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    EXPECT_FALSE(Restore(u"{\"" + c.memberName + u"\":\"v\"}"));
+    ExpectSalesUnchanged();
+    EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot restore DSN Sales",
+                                              u"The backup of DSN \"Sales\" was not restored: the name of its member \"" +
+                                                  c.shown + u"\" " + c.length + u". The DSN was left as it was.")));
+  }
+}
+
 TEST_F(RestoreDsnTest, MemberNameAtTheRegistryLimitIsRestored) {
   const std::u16string longestName(16383, u'a');
   EXPECT_TRUE(Restore(u"{\"" + longestName + u"\":\"v\"}"));
