@@ -28,7 +28,7 @@ struct SeededDsn {
   std::vector<std::pair<std::u16string, std::u16string>> values;
   bool hasSubkey = false;
   // Another program makes the key again, with these values, right after it is deleted.
-  std::optional<std::vector<std::pair<std::u16string, std::u16string>>> remadeWith;
+  std::optional<std::vector<std::pair<std::u16string, std::u16string>>> remadeWith = std::nullopt;
 };
 
 std::vector<RegistryValue> AsValues(const std::vector<std::pair<std::u16string, std::u16string>>& values) {
