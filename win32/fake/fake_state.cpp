@@ -49,6 +49,10 @@ State& TheState() {
 
 void Reset() {
   State& s = TheState();
+  // Texts never freed go with the platform, as a process's heap does.
+  for (const void* text : s.localAllocations) {
+    delete[] static_cast<const char16_t*>(text);
+  }
   s = State{};
   s.folders.insert(u".");
 }
