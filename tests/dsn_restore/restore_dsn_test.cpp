@@ -242,9 +242,10 @@ TEST_F(RestoreDsnTest, MemberNameOverTheLimitIsShortenedWholeAndCountedInUnitsUn
     SetUp();
     EXPECT_FALSE(Restore(u"{\"" + c.memberName + u"\":\"v\"}"));
     ExpectSalesUnchanged();
-    EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot restore DSN Sales",
-                                              u"The backup of DSN \"Sales\" was not restored: the name of its member \"" +
-                                                  c.shown + u"\" " + c.length + u". The DSN was left as it was.")));
+    EXPECT_THAT(ShownBoxes(),
+                ElementsAre(Box(u"Cannot restore DSN Sales",
+                                u"The backup of DSN \"Sales\" was not restored: the name of its member \"" + c.shown +
+                                    u"\" " + c.length + u". The DSN was left as it was.")));
   }
 }
 

@@ -108,6 +108,7 @@ struct Invoker {
 };
 
 const std::map<Call, Invoker>& Invokers() {
+  static constexpr DWORD kSystemText = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
   static HKEY key;
   static char16_t name[8];
   static BYTE data[8];
@@ -132,12 +133,10 @@ const std::map<Call, Invoker>& Invokers() {
       {Call::RegCloseKey, {[] { return win32::RegCloseKey(key) != 0; },
                            [] { win32::RegOpenKeyExW(HKEY_CURRENT_USER, u"K", 0, KEY_READ, &key); }}},
       {Call::MessageBoxW, {[] { return win32::MessageBoxW(u"text", u"caption", MB_OK) == 0; }}},
-      {Call::FormatMessageW,
-       {[] { return win32::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, 5, 0, &text) == 0; },
-        [] {}, [] { win32::LocalFree(std::exchange(text, nullptr)); }}},
+      {Call::FormatMessageW, {[] { return win32::FormatMessageW(kSystemText, 5, 0, &text) == 0; }, [] {},
+                              [] { win32::LocalFree(std::exchange(text, nullptr)); }}},
       {Call::LocalFree, {[] { return win32::LocalFree(text) != nullptr; },
-                         [] { win32::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, 5, 0,
-                                                    &text); }}},
+                         [] { win32::FormatMessageW(kSystemText, 5, 0, &text); }}},
       {Call::GetLastError, {[] { return win32::GetLastError() != 0; }}},
       {Call::CreateFileW, {[] {
                              file = win32::CreateFileW(u".\\f", GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
