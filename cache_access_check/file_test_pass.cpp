@@ -3,18 +3,24 @@
 #include "cache_access_check/console_output.h"
 
 namespace cache_access_check {
+namespace {
+
+// The system's texts in the user's default language (LANG_USER_DEFAULT).
+constexpr DWORD kUserDefaultLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+static_assert(kUserDefaultLanguage == 0x0400);
+
+}  // namespace
 
 std::u16string GetLastErrorText() {
   const DWORD code = win32::GetLastError();
-  char16_t* buffer = nullptr;
+  win32::UniqueLocalText buffer;
   const DWORD units = win32::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, code,
-      0x0400 /* MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT) */, &buffer);
+      kUserDefaultLanguage, buffer.put());
   std::u16string text;
-  if (units != 0 && buffer != nullptr) {
-    text.assign(buffer, units);
+  if (units != 0 && buffer.get() != nullptr) {
+    text.assign(buffer.get(), units);
   }
-  win32::LocalFree(buffer);
   // The system's text may span lines: the error line stays one line.
   std::erase(text, u'\r');
   std::erase(text, u'\n');

@@ -1,5 +1,7 @@
 #include "dsn_restore/restore_dsn.h"
 
+#include <algorithm>
+
 #include "dsn_restore/backup_document.h"
 #include "dsn_restore/odbc_names.h"
 #include "dsn_restore/show_system_error.h"
@@ -26,10 +28,40 @@ bool WriteMembers(HKEY key, const std::vector<BackupMember>& members) {
   return allWritten;
 }
 
-// A name as a box can show it: a long one cut, with a mark that it was.
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// A name as a box can show it: a long one cut after at most 40 UTF-16 units,
+// never between the halves of a surrogate pair, with a mark that it was cut.
 std::u16string ShortenedName(const std::u16string& name) {
   constexpr std::size_t kShown = 40;
-  return name.size() <= kShown ? name : name.substr(0, kShown) + u"\u2026";
+  if (name.size() <= kShown) {
+    return name;
+  }
+  const bool splitsAPair = IsHighSurrogate(name[kShown - 1]) && IsLowSurrogate(name[kShown]);
+  return name.substr(0, splitsAPair ? kShown - 1 : kShown) + u"\u2026";
+}
+
+// How long a name is against the registry's limit, in a measure the reader
+// can check: characters when every one is ASCII (one UTF-16 unit each), else
+// UTF-16 units, the registry's own measure (an emoji takes two).
+std::u16string NameLengthAgainstTheLimit(const std::u16string& name) {
+  const std::u16string units = DecimalText(static_cast<long long>(name.size()));
+  const std::u16string limit = DecimalText(static_cast<long long>(kMaxValueNameUnits));
+  if (std::all_of(name.begin(), name.end(), [](char16_t unit) { return unit < 0x80; })) {
+    return u"has " + units + u" characters, and the registry takes value names of at most " + limit;
+  }
+  return u"has " + units + u" UTF-16 units, and the registry takes value names of at most " + limit +
+         u" UTF-16 units";
+}
+
+// Where the settings stand when a box is their only sure copy.
+std::u16string NoLongerInTheRegistry(const std::u16string& dsnName) {
+  return u"The settings of DSN \"" + dsnName + u"\" are no longer in the registry.";
+}
+std::u16string BesideAKeyMadeAgain(const std::u16string& dsnName) {
+  return u"Another program made the key of DSN \"" + dsnName +
+         u"\" again while it was being restored; that key was left as it is, and may not hold these settings.";
 }
 
 // After a value was refused, the new key gets the backup back, so that the
@@ -42,7 +74,8 @@ void KeepBackup(HKEY key, const std::u16string& dsnName, const std::u16string& b
                                                reinterpret_cast<const BYTE*>(backupText.c_str()), bytes);
   if (status != ERROR_SUCCESS) {
     ShowSystemErrorWithBackup(static_cast<DWORD>(status),
-                              u"Cannot set registry value " + std::u16string(kBackupValueName), dsnName, backupText);
+                              u"Cannot set registry value " + std::u16string(kBackupValueName),
+                              NoLongerInTheRegistry(dsnName), backupText);
   }
 }
 
@@ -59,23 +92,20 @@ const BackupMembers* RestorableMembers(const std::u16string& dsnName, const Back
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: its member \"" + member->name +
                     u"\" is not a string. The DSN was left as it was.");
   } else if (const auto* tooLong = std::get_if<MemberNameTooLong>(&document)) {
-    const auto units = static_cast<long long>(tooLong->name.size());
     ShowFailure(u"Cannot restore DSN " + dsnName,
                 u"The backup of DSN \"" + dsnName + u"\" was not restored: the name of its member \"" +
-                    ShortenedName(tooLong->name) + u"\" has " + DecimalText(units) +
-                    u" characters, and the registry takes value names of at most " +
-                    DecimalText(static_cast<long long>(kMaxValueNameUnits)) + u". The DSN was left as it was.");
+                    ShortenedName(tooLong->name) + u"\" " + NameLengthAgainstTheLimit(tooLong->name) +
+                    u". The DSN was left as it was.");
   }
   return std::get_if<BackupMembers>(&document);
 }
 
 // Deletes the DSN's old key, or finds it absent (the open reports the path
-// missing). Shows why and returns false when the key stays. `openStatus`
-// receives the open's result.
-bool RemoveOldKey(HKEY root, const std::u16string& dsnKeyPath, LSTATUS& openStatus) {
+// missing). Shows why and returns false when the key stays.
+bool RemoveOldKey(HKEY root, const std::u16string& dsnKeyPath) {
   const std::u16string caption = u"Cannot delete registry key " + dsnKeyPath;
   win32::UniqueHkey oldKey;
-  openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
+  const LSTATUS openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
   LSTATUS status = openStatus;
   if (openStatus == ERROR_SUCCESS) {
     status = win32::RegDeleteKeyW(oldKey.get(), u"");
@@ -109,8 +139,7 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
   }
 
   const std::u16string dsnKeyPath = treePath + u"\\" + dsnName;
-  LSTATUS openStatus = ERROR_SUCCESS;
-  if (!RemoveOldKey(root, dsnKeyPath, openStatus)) {
+  if (!RemoveOldKey(root, dsnKeyPath)) {
     return false;
   }
 
@@ -120,14 +149,15 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
                                   newKey.put(), &disposition);
   if (status != ERROR_SUCCESS) {
     // The old key is gone: the box is now the only copy of the settings.
-    ShowSystemErrorWithBackup(static_cast<DWORD>(status), createCaption, dsnName, backupText);
+    ShowSystemErrorWithBackup(static_cast<DWORD>(status), createCaption, NoLongerInTheRegistry(dsnName), backupText);
     return false;
   }
   if (disposition == REG_OPENED_EXISTING_KEY) {
-    // The old key was not deleted after all (reported missing, or made again
-    // meanwhile): writing into it would mix its old values with the backup's.
-    ShowSystemError(openStatus != ERROR_SUCCESS ? static_cast<DWORD>(openStatus) : ERROR_ALREADY_EXISTS,
-                    u"Cannot delete registry key " + dsnKeyPath);
+    // A key was there although the old one was deleted, or reported missing:
+    // another program made it meanwhile. Its values are its own and stay as
+    // they are (writing would mix them with the backup's), so whether it holds
+    // these settings is unknown, and the box shows them.
+    ShowSystemErrorWithBackup(ERROR_ALREADY_EXISTS, createCaption, BesideAKeyMadeAgain(dsnName), backupText);
     return false;
   }
   if (!WriteMembers(newKey.get(), backup->members)) {

@@ -22,15 +22,14 @@ void ShowSystemError(DWORD code, const std::u16string& caption) {
   ShowFailure(caption, SystemText(code));
 }
 
-void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& dsnName,
+void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& whereTheSettingsAre,
                                const std::u16string& backupText) {
   std::u16string text = SystemText(code);
   if (!text.empty() && !text.ends_with(u"\n")) {
     text += u"\r\n";
   }
-  text += u"\r\nThe settings of DSN \"" + dsnName +
-          u"\" are no longer in the registry. Its backup follows: copy this message (Ctrl+C) to keep it, "
-          u"and restore the settings by hand.\r\n\r\n" +
+  text += u"\r\n" + whereTheSettingsAre +
+          u" Its backup follows: copy this message (Ctrl+C) to keep it, and restore the settings by hand.\r\n\r\n" +
           backupText;
   ShowFailure(caption, text);
 }

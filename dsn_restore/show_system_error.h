@@ -10,10 +10,11 @@ namespace dsn_restore {
 // The system's text for the code as the body, the caption as the title.
 void ShowSystemError(DWORD code, const std::u16string& caption);
 
-// A failure after which the DSN's settings are nowhere in the registry: the
-// system's text, then the DSN's backup text, which the user can copy from the
-// box (Ctrl+C) and restore by hand.
-void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& dsnName,
+// A failure after which the box may be the only copy of a DSN's settings: the
+// system's text, then `whereTheSettingsAre` (one sentence), then the DSN's
+// backup text, which the user can copy from the box (Ctrl+C) and restore by
+// hand.
+void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& whereTheSettingsAre,
                                const std::u16string& backupText);
 
 // A failure that has no system code: the tool's own text as the body.

@@ -1,8 +1,8 @@
 #pragma once
 // The one seam between the tools' logic and Win32. Each operation bears the
 // platform's name and takes the platform's arguments, with text as UTF-16
-// char16_t. The Windows builds forward to the real API (windows_api.cpp); the
-// Linux build runs on an in-memory model of it (fake/).
+// char16_t. The Windows builds forward to the real API (windows_*.cpp, one
+// file per area); the Linux build runs on an in-memory model of it (fake/).
 #include <cstddef>
 
 #include "win32/platform_types.h"

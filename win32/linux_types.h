@@ -11,6 +11,7 @@ using LSTATUS = LONG;
 using UINT = unsigned int;
 using BOOL = int;
 using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
 using REGSAM = DWORD;
 using HRESULT = LONG;
 using HLOCAL = void*;
@@ -107,3 +108,9 @@ constexpr UINT CP_UTF8 = 65001;
 constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x0100;
 constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x0200;
 constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x1000;
+constexpr WORD LANG_NEUTRAL = 0x00;
+constexpr WORD SUBLANG_DEFAULT = 0x01;
+// A macro in <windows.h>; the same value here.
+constexpr DWORD MAKELANGID(WORD primaryLanguage, WORD subLanguage) {
+  return static_cast<DWORD>((subLanguage << 10) | primaryLanguage);
+}

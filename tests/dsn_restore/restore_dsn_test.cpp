@@ -150,12 +150,33 @@ TEST_F(RestoreDsnTest, DsnKeyPathNotFoundSkipsTheDeleteAndCreates) {
   EXPECT_THAT(ShownBoxes(), IsEmpty());
 }
 
-TEST_F(RestoreDsnTest, KeyReportedMissingButStillThereIsNotMixedWithTheBackup) {
-  FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
-  EXPECT_FALSE(Restore());
-  ExpectSalesUnchanged();
-  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales",
-                                                       ERROR_PATH_NOT_FOUND)));
+// The create finds a key there: another program made it after the delete, or
+// after the open reported it missing. That key is left exactly as it is, and
+// the box holds the settings, as after a create that fails.
+TEST_F(RestoreDsnTest, KeyMadeAgainMeanwhileIsLeftAsItIsAndItsBoxShowsTheBackup) {
+  const std::u16string box =
+      win32::fake::SystemMessage(ERROR_ALREADY_EXISTS) +
+      u"\r\nAnother program made the key of DSN \"Sales\" again while it was being restored; that key was left as "
+      u"it is, and may not hold these settings. Its backup follows: copy this message (Ctrl+C) to keep it, and "
+      u"restore the settings by hand.\r\n\r\n" +
+      kSalesBackup;
+  {
+    SCOPED_TRACE("made again after the delete");
+    win32::fake::RemakeAfterDelete(HKEY_CURRENT_USER, kSalesKey, {Sz(u"Theirs", u"1")});
+    EXPECT_FALSE(Restore());
+    EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 1);
+    EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Theirs", u"1")));
+    EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot create registry key Sales", box)));
+  }
+  {
+    SCOPED_TRACE("reported missing by the open, there for the create");
+    SetUp();
+    FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
+    EXPECT_FALSE(Restore());
+    EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 0);
+    ExpectSalesUnchanged();
+    EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot create registry key Sales", box)));
+  }
 }
 
 // A box that is the only copy left of the settings: the system's text first,
@@ -187,6 +208,45 @@ TEST_F(RestoreDsnTest, MemberNameOverTheRegistryLimitRefusesTheWholeDocumentBefo
                                   std::u16string(40, u'a') +
                                   u"\u2026\" has 16384 characters, and the registry takes value names of at most "
                                   u"16383. The DSN was left as it was.")));
+}
+
+// The box names the member shortened to at most 40 UTF-16 units, never
+// between the halves of a pair, and counts in a measure the reader can check:
+// UTF-16 units, the registry's own, for a name that is not all ASCII (an
+// ASCII name is counted in characters, above).
+TEST_F(RestoreDsnTest, MemberNameOverTheLimitIsShortenedWholeAndCountedInUnitsUnlessAscii) {
+  const std::u16string emoji = u"\U0001F600";  // two UTF-16 units
+  auto repeated = [](const std::u16string& text, int times) {
+    std::u16string out;
+    for (int i = 0; i < times; ++i) {
+      out += text;
+    }
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::u16string memberName;
+    std::u16string shown;
+    std::u16string length;
+  };
+  const Case cases[] = {
+      {"EmojiEndingAtTheCut", repeated(emoji, 9000), repeated(emoji, 20) + u"\u2026",
+       u"has 18000 UTF-16 units, and the registry takes value names of at most 16383 UTF-16 units"},
+      {"EmojiAcrossTheCut", u"a" + repeated(emoji, 8192), u"a" + repeated(emoji, 19) + u"\u2026",
+       u"has 16385 UTF-16 units, and the registry takes value names of at most 16383 UTF-16 units"},
+      {"AccentsOneUnitEach", std::u16string(16384, u'\u00e9'), std::u16string(40, u'\u00e9') + u"\u2026",
+       u"has 16384 UTF-16 units, and the registry takes value names of at most 16383 UTF-16 units"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    EXPECT_FALSE(Restore(u"{\"" + c.memberName + u"\":\"v\"}"));
+    ExpectSalesUnchanged();
+    EXPECT_THAT(ShownBoxes(),
+                ElementsAre(Box(u"Cannot restore DSN Sales",
+                                u"The backup of DSN \"Sales\" was not restored: the name of its member \"" + c.shown +
+                                    u"\" " + c.length + u". The DSN was left as it was.")));
+  }
 }
 
 TEST_F(RestoreDsnTest, MemberNameAtTheRegistryLimitIsRestored) {

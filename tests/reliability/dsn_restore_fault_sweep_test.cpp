@@ -1,18 +1,22 @@
 // dsn-restore keeps working and loses nothing whichever registry, box or
-// system-text call fails.
-#include <algorithm>
-#include <map>
+// system-text call fails, once or from then on: after each faulty run every
+// backed-up DSN is in exactly one of the forms of reliability/dsn_outcome.h.
+#include <gmock/gmock.h>
 
-#include "dsn_restore/backup_document.h"
+#include <algorithm>
+#include <functional>
+
 #include "dsn_restore/restore_run.h"
+#include "reliability/dsn_outcome.h"
 #include "reliability/fault_sweep.h"
-#include "support/members_as_key.h"
 #include "support/odbc_fixture.h"
 
 namespace {
 
 using namespace odbc_fixture;
 using namespace win32::fake;
+using dsn_outcome::Form;
+using dsn_outcome::kFormCount;
 using fault_sweep::Fault;
 using fault_sweep::Figures;
 
@@ -23,20 +27,27 @@ struct SeededDsn {
   std::optional<std::u16string> backup;
   std::vector<std::pair<std::u16string, std::u16string>> values;
   bool hasSubkey = false;
+  // Another program makes the key again, with these values, right after it is deleted.
+  std::optional<std::vector<std::pair<std::u16string, std::u16string>>> remadeWith = std::nullopt;
 };
 
-// What the DSN's key must hold once rebuilt, when its backup can be restored.
-std::optional<std::vector<RegistryValue>> ExpectedKey(const SeededDsn& dsn) {
-  if (!dsn.backup || dsn.driver != kDriver) {
-    return std::nullopt;
+std::vector<RegistryValue> AsValues(const std::vector<std::pair<std::u16string, std::u16string>>& values) {
+  std::vector<RegistryValue> out;
+  for (const auto& [name, text] : values) {
+    out.push_back(Sz(name, text));
   }
-  const auto document = dsn_restore::ReadBackupDocument(*dsn.backup);
-  const auto* members = std::get_if<dsn_restore::BackupMembers>(&document);
-  if (members == nullptr) {
-    return std::nullopt;
-  }
-  return MembersAsKey(*members);
+  return out;
 }
+
+// Where the backed-up DSNs ended, counted in faulty runs: a run counts once in
+// each form one of its DSNs ended in, and separately when the fault put a DSN
+// in a form other than the one the clean run leaves it in.
+struct FormFigures {
+  int runs[kFormCount] = {};
+  int runsByTheFault[kFormCount] = {};
+  int lostUnshown = 0;  // outcomes that match no form
+  int ambiguous = 0;    // outcomes that match more than one
+};
 
 class DsnRestoreSweep {
  public:
@@ -56,22 +67,55 @@ class DsnRestoreSweep {
       if (dsn.hasSubkey) {
         CreateKey(dsn.root, DsnKey(dsn.name) + u"\\Options");
       }
+      if (dsn.remadeWith) {
+        RemakeAfterDelete(dsn.root, DsnKey(dsn.name), AsValues(*dsn.remadeWith));
+      }
     }
   }
 
   void Run() { status_ = dsn_restore::RunDsnRestore(); }
 
+  // The clean run: what each key held before, the boxes it shows, and the
+  // form each backed-up DSN ends in.
   void RecordBaseline() {
     Reset();
     Arrange();
     for (const SeededDsn& dsn : dsns_) {
       before_.push_back(*KeyValues(dsn.root, DsnKey(dsn.name)));
+      if (BackedUp(dsn)) {
+        backedUp_.push_back({dsn.name, *dsn.backup, before_.back(),
+                             dsn.remadeWith ? dsn_outcome::Key(AsValues(*dsn.remadeWith)) : std::nullopt});
+      } else {
+        backedUp_.push_back({});
+      }
     }
+    ASSERT_TRUE(DistinctMemberNames()) << "the seeded DSNs share a member name, or name one Backup";
+    ASSERT_TRUE(DistinctBackups()) << "two seeded DSNs share a backup text";
     Run();
     baselineFailures_ = FailureBoxes();
+    for (std::size_t i = 0; i < dsns_.size(); ++i) {
+      if (BackedUp(dsns_[i])) {
+        const auto forms = dsn_outcome::FormsOf(backedUp_[i], KeyValues(dsns_[i].root, DsnKey(dsns_[i].name)),
+                                                ShownBoxes());
+        ASSERT_EQ(forms.size(), 1u) << "the clean run leaves DSN " << Utf8ForPrinting(dsns_[i].name)
+                                    << " in exactly one form";
+        cleanForms_.push_back(forms.front());
+      } else {
+        cleanForms_.push_back(Form::kAsBefore);
+      }
+    }
   }
 
-  void Check(const Fault& fault, Figures& figures) const {
+  // The forms of one DSN after one run, with `inject` arranging a failure.
+  std::vector<Form> FormsAfterOneRun(std::size_t dsn, const std::function<void()>& inject) {
+    Reset();
+    Arrange();
+    inject();
+    Run();
+    return dsn_outcome::FormsOf(backedUp_[dsn], KeyValues(dsns_[dsn].root, DsnKey(dsns_[dsn].name)), ShownBoxes());
+  }
+
+  void Check(const Fault& fault, Figures& figures, FormFigures& forms) const {
     const auto& boxes = AttemptedBoxes();
     figures.Check(status_ == 0, "exit status 0");
     figures.Check(OpenKeyCount() == 0, "no registry key left open");
@@ -89,7 +133,7 @@ class DsnRestoreSweep {
     }
     figures.Check(boxes.back().caption == u"Restore complete", "the run reaches its summary");
 
-    // Each failure is shown once: one injected failure adds one box at most.
+    // Each failure is shown once: every call that failed adds one box at most.
     std::vector<ShownBox> extra = FailureBoxes();
     for (const ShownBox& box : baselineFailures_) {
       const auto found = std::find(extra.begin(), extra.end(), box);
@@ -97,93 +141,155 @@ class DsnRestoreSweep {
         extra.erase(found);
       }
     }
-    figures.Check(extra.size() <= 1, "at most one box more than the clean run");
+    figures.Check(static_cast<int>(extra.size()) <= InjectedFailureCount(),
+                  "no more boxes than the clean run's and one for each failed call");
 
-    int exact = 0;
+    int rebuilt = 0;
+    bool met[kFormCount] = {};
+    bool metByTheFault[kFormCount] = {};
     for (std::size_t i = 0; i < dsns_.size(); ++i) {
       const SeededDsn& dsn = dsns_[i];
       const auto now = KeyValues(dsn.root, DsnKey(dsn.name));
-      const auto expected = ExpectedKey(dsn);
-      if (expected && now == expected) {
-        ++exact;
-        ++figures.rebuiltWhole;
+      if (!BackedUp(dsn)) {
+        figures.Check(now == before_[i], "DSN " + Utf8ForPrinting(dsn.name) +
+                                             " without a backup, or of another driver, is left alone");
         continue;
       }
-      if (!dsn.backup || dsn.driver != kDriver) {
-        figures.Check(now == before_[i], "DSN " + Utf8ForPrinting(dsn.name) + " without a backup is left alone");
+      const std::vector<Form> found = dsn_outcome::FormsOf(backedUp_[i], now, ShownBoxes());
+      if (found.empty()) {
+        ++forms.lostUnshown;
+      } else if (found.size() > 1) {
+        ++forms.ambiguous;
+      }
+      figures.Check(found.size() == 1, "DSN " + Utf8ForPrinting(dsn.name) + " ends in exactly one of the forms");
+      if (found.size() != 1) {
         continue;
       }
-      // The settings must survive in one of the other two forms.
-      if (HoldsBackup(now, *dsn.backup)) {
-        ++figures.backupInTheKey;
-      } else if (BackupShown(*dsn.backup)) {
-        ++figures.backupInABox;
-      } else {
-        ++figures.lostUnshown;
-        figures.Check(false, "DSN " + Utf8ForPrinting(dsn.name) + " is rebuilt, keeps its backup, or shows it");
-      }
+      const auto form = static_cast<std::size_t>(found.front());
+      met[form] = true;
+      metByTheFault[form] = metByTheFault[form] || found.front() != cleanForms_[i];
+      rebuilt += found.front() == Form::kRebuilt ? 1 : 0;
     }
-    const std::u16string count = DecimalFor(exact);
-    figures.Check(boxes.back().text == count + (exact > 1 ? u" DSNs restored" : u" DSN restored"),
-                  "the summary counts the keys that hold exactly their backup");
+    for (int form = 0; form < kFormCount; ++form) {
+      forms.runs[form] += met[form] ? 1 : 0;
+      forms.runsByTheFault[form] += metByTheFault[form] ? 1 : 0;
+    }
+    const std::u16string count = DecimalFor(rebuilt);
+    figures.Check(boxes.back().text == count + (rebuilt > 1 ? u" DSNs restored" : u" DSN restored"),
+                  "the summary counts the keys rebuilt exactly from their backup");
   }
 
  private:
+  static bool BackedUp(const SeededDsn& dsn) { return dsn.backup && dsn.driver == kDriver; }
+
+  bool DistinctMemberNames() const {
+    std::vector<dsn_outcome::BackedUpDsn> all;
+    for (const SeededDsn& dsn : dsns_) {
+      if (dsn.backup) {
+        all.push_back({dsn.name, *dsn.backup, std::nullopt, std::nullopt});
+      }
+    }
+    return dsn_outcome::DistinctMemberNames(all);
+  }
+  bool DistinctBackups() const {
+    std::vector<std::u16string> texts;
+    for (const SeededDsn& dsn : dsns_) {
+      if (dsn.backup) {
+        if (std::find(texts.begin(), texts.end(), *dsn.backup) != texts.end()) {
+          return false;
+        }
+        texts.push_back(*dsn.backup);
+      }
+    }
+    return true;
+  }
   static std::vector<ShownBox> FailureBoxes() {
     const auto& boxes = AttemptedBoxes();
     return boxes.size() < 2 ? std::vector<ShownBox>{} : std::vector<ShownBox>(boxes.begin() + 1, boxes.end() - 1);
   }
-  static bool HoldsBackup(const std::optional<std::vector<RegistryValue>>& key, const std::u16string& backup) {
-    return key && std::find(key->begin(), key->end(), Sz(u"Backup", backup)) != key->end();
-  }
-  static bool BackupShown(const std::u16string& backup) {
-    return std::any_of(AttemptedBoxes().begin(), AttemptedBoxes().end(),
-                       [&](const ShownBox& box) { return box.text.ends_with(backup); });
-  }
 
   std::vector<SeededDsn> dsns_;
   std::vector<std::vector<RegistryValue>> before_;
+  std::vector<dsn_outcome::BackedUpDsn> backedUp_;  // empty for a DSN that is not backed up
+  std::vector<Form> cleanForms_;
   std::vector<ShownBox> baselineFailures_;
   int status_ = -1;
 };
 
-void SweepRestore(std::vector<SeededDsn> dsns, Figures& figures) {
+void SweepRestore(std::vector<SeededDsn> dsns, Figures& figures, FormFigures& forms) {
   DsnRestoreSweep sweep(std::move(dsns));
   sweep.RecordBaseline();
+  if (::testing::Test::HasFatalFailure()) {
+    return;
+  }
   fault_sweep::Sweep([&] { sweep.Arrange(); }, [&] { sweep.Run(); },
-                     [&](const Fault& fault) { sweep.Check(fault, figures); }, figures);
+                     [&](const Fault& fault) { sweep.Check(fault, figures, forms); }, figures);
 }
 
 TEST(DsnRestoreFaultSweep, EveryFailingCallKeepsTheRunWholeAndLosesNothingUnshown) {
   Figures figures;
-  const std::u16string good = u"{\"Server\":\"db1\",\"Port\":\"5432\",\"\":\"default\",\"port\":\"6543\"}";
-  // Several DSNs in both trees, with good and bad backups.
-  SweepRestore({{HKEY_CURRENT_USER, u"Alpha", kDriver, good, {{u"Server", u"old"}, {u"Stale", u"x"}}},
-                {HKEY_CURRENT_USER, u"Broken", kDriver, u"{\"Server\":", {{u"Server", u"old"}}},
-                {HKEY_CURRENT_USER, u"Typed", kDriver, u"{\"Server\":\"db\",\"Port\":1}", {}},
-                {HKEY_CURRENT_USER, u"Foreign", u"SQL Server", good, {{u"Server", u"theirs"}}},
-                {HKEY_CURRENT_USER, u"Plain", kDriver, std::nullopt, {{u"Server", u"plain"}}},
-                {HKEY_LOCAL_MACHINE, u"Gamma", kDriver, u"{\"Server\":\"caf\u00e9 \U0001F600\"}", {{u"Old", u"1"}}},
-                {HKEY_LOCAL_MACHINE, u"Nested", kDriver, good, {{u"Server", u"old"}}, true}},
-               figures);
+  FormFigures forms;
+  // Several DSNs in both trees, with good and bad backups, each backup and
+  // member name its own. Alpha's repeats a name in another letter case and
+  // sets the default value.
+  SweepRestore(
+      {{HKEY_CURRENT_USER, u"Alpha", kDriver,
+        u"{\"AlphaServer\":\"db1\",\"AlphaPort\":\"5432\",\"\":\"default\",\"alphaport\":\"6543\"}",
+        {{u"AlphaServer", u"old"}, {u"Stale", u"x"}}},
+       {HKEY_CURRENT_USER, u"Broken", kDriver, u"{\"BrokenServer\":", {{u"BrokenServer", u"old"}}},
+       {HKEY_CURRENT_USER, u"Typed", kDriver, u"{\"TypedServer\":\"db\",\"TypedPort\":1}", {}},
+       {HKEY_CURRENT_USER, u"Foreign", u"SQL Server", u"{\"ForeignServer\":\"db9\"}", {{u"ForeignServer", u"x"}}},
+       {HKEY_CURRENT_USER, u"Plain", kDriver, std::nullopt, {{u"Server", u"plain"}}},
+       {HKEY_LOCAL_MACHINE, u"Gamma", kDriver, u"{\"GammaServer\":\"caf\u00e9 \U0001F600\",\"GammaPort\":\"7\"}",
+        {{u"Old", u"1"}}},
+       {HKEY_LOCAL_MACHINE, u"Nested", kDriver, u"{\"NestedServer\":\"db3\"}", {{u"NestedServer", u"old"}}, true}},
+      figures, forms);
   // One DSN with many members, and no per-user tree.
   std::u16string many = u"{";
   for (int i = 0; i < 12; ++i) {
     many += (i ? u"," : u"") + std::u16string(u"\"Setting") + DecimalFor(i) + u"\":\"value " + DecimalFor(i) + u"\"";
   }
-  SweepRestore({{HKEY_LOCAL_MACHINE, u"Wide", kDriver, many + u"}", {{u"Old", u"1"}}}}, figures);
+  SweepRestore({{HKEY_LOCAL_MACHINE, u"Wide", kDriver, many + u"}", {{u"Old", u"1"}}}}, figures, forms);
 
   std::cout << "dsn-restore fault sweep: " << figures.faultyRuns << " faulty runs, " << figures.checksPassed
             << " invariant checks passed, " << figures.checksFailed << " failed\n"
-            << "dsn-restore fault sweep: backed-up DSNs after a faulty run: " << figures.rebuiltWhole
-            << " rebuilt whole, " << figures.backupInTheKey << " with the backup still in the key, "
-            << figures.backupInABox << " with the backup text shown in a box, " << figures.lostUnshown
+            << "dsn-restore fault sweep: faulty runs per form of a backed-up DSN (a run counts in each form one"
+               " of its DSNs ended in; in brackets, the runs where the fault put one there):\n";
+  for (int form = 0; form < kFormCount; ++form) {
+    std::cout << "  " << dsn_outcome::FormName(static_cast<Form>(form)) << ": " << forms.runs[form] << " ("
+              << forms.runsByTheFault[form] << ")\n";
+  }
+  std::cout << "dsn-restore fault sweep: " << forms.ambiguous << " ambiguous, " << forms.lostUnshown
             << " lost unshown\n";
-  EXPECT_GT(figures.faultyRuns, 500);
-  // Each form was met, and checked.
-  EXPECT_GT(figures.backupInTheKey, 0);
-  EXPECT_GT(figures.backupInABox, 0);
-  EXPECT_EQ(figures.lostUnshown, 0);
+  EXPECT_GT(figures.faultyRuns, 1000);
+  // Each form that only a fault leads to was met because of one, and checked.
+  EXPECT_GT(forms.runsByTheFault[static_cast<int>(Form::kAsBefore)], 0);
+  EXPECT_GT(forms.runsByTheFault[static_cast<int>(Form::kValueRefusedBackupKept)], 0);
+  EXPECT_GT(forms.runsByTheFault[static_cast<int>(Form::kValueRefusedBackupShown)], 0);
+  EXPECT_GT(forms.runsByTheFault[static_cast<int>(Form::kCreateFailedBackupShown)], 0);
+  EXPECT_EQ(forms.ambiguous, 0);
+  EXPECT_EQ(forms.lostUnshown, 0);
+}
+
+// A key that is there when the restore creates it was made by another
+// program: a failure in itself, so it is not swept with a second one on top
+// (its box failing too would leave the settings nowhere, as after any create
+// that fails). Its outcomes are of the sweep's forms all the same.
+TEST(DsnRestoreFaultSweep, KeyMadeAgainMeanwhileEndsInTheFormsToo) {
+  DsnRestoreSweep sweep({{HKEY_CURRENT_USER, u"Remade", kDriver, u"{\"RemadeServer\":\"db4\"}",
+                          {{u"RemadeServer", u"old"}}, false,
+                          std::vector<std::pair<std::u16string, std::u16string>>{{u"Server", u"theirs"}}}});
+  sweep.RecordBaseline();
+  // Made again after the delete: the other program's key is left as it is,
+  // and the box holds the settings.
+  EXPECT_THAT(sweep.FormsAfterOneRun(0, [] {}), ::testing::ElementsAre(Form::kCreateFailedBackupShown));
+  // The open reports the key missing (it is there, untouched): the create
+  // finds it, and leaves it as it was.
+  constexpr int kOpenOfTheDsnKey = 5;  // after the tree probe, the listing, the backup's read and the tree
+  EXPECT_THAT(sweep.FormsAfterOneRun(0, [] { FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, kOpenOfTheDsnKey); }),
+              ::testing::ElementsAre(Form::kAsBefore));
+  EXPECT_EQ(CallCount(Call::RegDeleteKeyW), 0);
+  EXPECT_EQ(ShownBoxes().size(), 3u);  // the confirmation, the one box, the summary
 }
 
 }  // namespace

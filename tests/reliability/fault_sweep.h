@@ -1,7 +1,8 @@
 #pragma once
 // Runs a representative run once cleanly, then once more for every seam call
-// it makes and every code that call can plausibly fail with, with just that
-// call failing, and hands each faulty run to the tool's invariant checks.
+// it makes and every code that call can plausibly fail with: with just that
+// call failing, and with that call and every later one of its kind failing (a
+// cause that persists). Hands each faulty run to the tool's invariant checks.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -17,13 +18,6 @@ struct Figures {
   int faultyRuns = 0;
   int checksPassed = 0;
   int checksFailed = 0;
-  // Where each backed-up DSN's settings are after a faulty run of
-  // dsn-restore: its key rebuilt whole, its key still holding the backup, or
-  // the backup text shown in a box. Anything else is a loss.
-  int rebuiltWhole = 0;
-  int backupInTheKey = 0;
-  int backupInABox = 0;
-  int lostUnshown = 0;
 
   // One invariant check, counted, reported through gtest when it fails.
   void Check(bool holds, const std::string& invariant) {
@@ -36,65 +30,58 @@ struct Figures {
   }
 };
 
-// The codes each call can plausibly fail with. Closing a valid handle, freeing
-// a system text and reading the last error do not fail.
+// The codes a call can plausibly fail with, from the one list of seam calls
+// (win32/fake/seam_calls.h); none for a call that cannot fail.
 inline std::vector<DWORD> PlausibleCodes(win32::fake::Call call) {
-  using win32::fake::Call;
-  switch (call) {
-    case Call::RegOpenKeyExW:
-    case Call::RegQueryInfoKeyW:
-    case Call::RegEnumValueW:
-    case Call::RegDeleteKeyW:
-    case Call::RegCreateKeyExW:
-    case Call::RegSetValueExW:
-      return {2, 3, 5, 6, 8, 234, 1018};
-    case Call::CreateFileW:
-    case Call::DeleteFileW:
-      return {2, 3, 5, 32, 112};
-    case Call::MessageBoxW:
-      return {8};  // no box: the call returns 0
-    case Call::FormatMessageW:
-      return {317, 8};
-    case Call::SHGetFolderPathW:
-      return {2, 3, 5};
-    case Call::WideCharToMultiByte:
-      return {87, 1113};
-    default:
-      return {};
-  }
+  const auto codes = win32::fake::SeamCallOf(call).plausibleCodes;
+  return {codes.begin(), codes.end()};
 }
 
 struct Fault {
   int callIndex;  // 1 = the first seam call of the run
   win32::fake::Call call;
   DWORD code;
+  // The cause persists: every later call of the same kind fails with the code too.
+  bool persists = false;
 };
 
 inline std::string Describe(const Fault& fault) {
-  return "call " + std::to_string(fault.callIndex) + " (kind " + std::to_string(static_cast<int>(fault.call)) +
-         ") failing with " + std::to_string(fault.code);
+  return "call " + std::to_string(fault.callIndex) + " (" + std::string(win32::fake::SeamCallOf(fault.call).name) +
+         ") failing with " + std::to_string(fault.code) + (fault.persists ? ", and every later one of its kind" : "");
 }
 
 // arrange() sets the platform up from a clean state; run() runs the tool;
-// check(fault) checks the invariants after a faulty run.
+// check(fault) checks the invariants after a faulty run. Each call of the
+// clean run fails once on its own, then once with its cause persisting.
 inline void Sweep(const std::function<void()>& arrange, const std::function<void()>& run,
                   const std::function<void(const Fault&)>& check, Figures& figures) {
   win32::fake::Reset();
   arrange();
   const int before = win32::fake::TotalCallCount();
+  std::vector<int> earlierOfKind(win32::fake::kCallCount);
+  for (std::size_t kind = 0; kind < win32::fake::kCallCount; ++kind) {
+    earlierOfKind[kind] = win32::fake::CallCount(static_cast<win32::fake::Call>(kind));
+  }
   run();
   const std::vector<win32::fake::Call> calls(win32::fake::CallLog().begin() + before, win32::fake::CallLog().end());
 
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    for (const DWORD code : PlausibleCodes(calls[i])) {
-      const Fault fault{static_cast<int>(i) + 1, calls[i], code};
-      SCOPED_TRACE(Describe(fault));
-      win32::fake::Reset();
-      arrange();
-      win32::fake::FailNthCall(win32::fake::TotalCallCount() + fault.callIndex, code);
-      run();
-      ++figures.faultyRuns;
-      check(fault);
+    const int occurrence = ++earlierOfKind[static_cast<std::size_t>(calls[i])];
+    for (const bool persists : {false, true}) {
+      for (const DWORD code : PlausibleCodes(calls[i])) {
+        const Fault fault{static_cast<int>(i) + 1, calls[i], code, persists};
+        SCOPED_TRACE(Describe(fault));
+        win32::fake::Reset();
+        arrange();
+        if (persists) {
+          win32::fake::FailCallFrom(fault.call, code, occurrence);
+        } else {
+          win32::fake::FailNthCall(win32::fake::TotalCallCount() + fault.callIndex, code);
+        }
+        run();
+        ++figures.faultyRuns;
+        check(fault);
+      }
     }
   }
 }

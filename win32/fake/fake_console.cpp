@@ -5,16 +5,22 @@
 
 namespace win32 {
 
+// Writing and flushing are counted, and have no failure to report.
 void WriteStandardOutput(const char16_t* text, std::size_t units) {
+  fake::CountCall(fake::Call::WriteStandardOutput);
   fake::TheState().standardOutput.append(text, units);
 }
 
-void FlushStandardOutput() { ++fake::TheState().standardOutputFlushes; }
+void FlushStandardOutput() {
+  fake::CountCall(fake::Call::FlushStandardOutput);
+  ++fake::TheState().standardOutputFlushes;
+}
 
 int ReadStandardInputCharacter() {
   fake::State& s = fake::TheState();
   ++s.standardInputReads;
-  if (!s.standardInput) {
+  // A failing read (input closed or broken) answers as input at its end does.
+  if (fake::EnterCall(fake::Call::ReadStandardInputCharacter) || !s.standardInput) {
     return -1;
   }
   const int character = static_cast<unsigned char>(*s.standardInput);

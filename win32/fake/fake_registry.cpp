@@ -172,6 +172,10 @@ void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights) {
   WalkCreating(RootKey(root), path)->denied |= rights;
 }
 
+void RemakeAfterDelete(HKEY root, std::u16string_view path, std::vector<RegistryValue> values) {
+  TheState().remakes.push_back({WalkCreating(RootKey(root), path), root, std::u16string(path), std::move(values)});
+}
+
 int OpenKeyCount() { return static_cast<int>(TheState().openKeys.size()); }
 
 std::vector<BYTE> TextBytes(std::u16string_view text, bool withNul) {
@@ -280,6 +284,15 @@ LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
     return ERROR_ACCESS_DENIED;
   }
   Detach(*target);
+  auto& remakes = TheState().remakes;
+  const auto remake = std::find_if(remakes.begin(), remakes.end(), [&](const Remake& r) { return r.key == target; });
+  if (remake != remakes.end()) {
+    const auto again = WalkCreating(RootKey(remake->root), remake->path);
+    for (const RegistryValue& value : remake->values) {
+      StoreValue(*again, value);
+    }
+    remakes.erase(remake);
+  }
   return ERROR_SUCCESS;
 }
 

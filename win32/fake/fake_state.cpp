@@ -49,21 +49,33 @@ State& TheState() {
 
 void Reset() {
   State& s = TheState();
+  // Texts never freed go with the platform, as a process's heap does.
+  for (const void* text : s.localAllocations) {
+    delete[] static_cast<const char16_t*>(text);
+  }
   s = State{};
   s.folders.insert(u".");
 }
 
-std::optional<DWORD> EnterCall(Call call) {
+void CountCall(Call call) {
   State& s = TheState();
-  const int ofKind = ++s.callCounts[static_cast<int>(call)];
-  const int ofRun = ++s.totalCalls;
+  ++s.callCounts[static_cast<int>(call)];
+  ++s.totalCalls;
   s.callLog.push_back(call);
+}
+
+std::optional<DWORD> EnterCall(Call call) {
+  CountCall(call);
+  State& s = TheState();
+  const int ofKind = s.callCounts[static_cast<int>(call)];
+  const int ofRun = s.totalCalls;
   for (const FailureRule& rule : s.failures) {
     const int count = rule.call ? (*rule.call == call ? ofKind : -1) : ofRun;
     if (count < 0) {
       continue;
     }
-    if (rule.occurrence == 0 || rule.occurrence == count) {
+    if (rule.occurrence == 0 || rule.occurrence == count || (rule.andLater && count > rule.occurrence)) {
+      ++s.injectedFailures;
       return rule.code;
     }
   }
@@ -75,10 +87,16 @@ int TotalCallCount() { return TheState().totalCalls; }
 const std::vector<Call>& CallLog() { return TheState().callLog; }
 
 void FailCall(Call call, DWORD code, int occurrence) {
-  TheState().failures.push_back({call, occurrence, code});
+  TheState().failures.push_back({call, occurrence, false, code});
 }
 
-void FailNthCall(int index, DWORD code) { TheState().failures.push_back({std::nullopt, index, code}); }
+void FailNthCall(int index, DWORD code) { TheState().failures.push_back({std::nullopt, index, false, code}); }
+
+void FailCallFrom(Call call, DWORD code, int firstOccurrence) {
+  TheState().failures.push_back({call, firstOccurrence, true, code});
+}
+
+int InjectedFailureCount() { return TheState().injectedFailures; }
 
 std::u16string Folded(std::u16string_view name) {
   // Windows upcases both names before comparing; ASCII and Latin-1 letters

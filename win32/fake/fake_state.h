@@ -41,7 +41,16 @@ struct OpenFile {
 struct FailureRule {
   std::optional<Call> call;  // none: the rule counts every call of the run
   int occurrence = 0;        // 0: every matching call
+  bool andLater = false;     // the occurrence and every later one
   DWORD code = 0;
+};
+
+// A key that another program makes again as soon as it is deleted.
+struct Remake {
+  std::shared_ptr<Key> key;  // the key as it stood when the remake was set up
+  HKEY root;
+  std::u16string path;
+  std::vector<RegistryValue> values;
 };
 
 struct State {
@@ -49,6 +58,7 @@ struct State {
   std::shared_ptr<Key> localMachine = std::make_shared<Key>();
   std::map<std::uintptr_t, OpenKey> openKeys;
   std::uintptr_t nextHandle = 0x1000;
+  std::vector<Remake> remakes;
 
   std::vector<ShownBox> boxes;
   std::vector<ShownBox> attemptedBoxes;
@@ -76,8 +86,9 @@ struct State {
   int standardInputReads = 0;
 
   std::vector<FailureRule> failures;
-  int callCounts[static_cast<int>(Call::kCount)] = {};
+  int callCounts[kCallCount] = {};
   int totalCalls = 0;
+  int injectedFailures = 0;
   std::vector<Call> callLog;
 };
 
@@ -88,6 +99,8 @@ const std::u16string* FindSystemMessage(DWORD code);
 
 // Counts the call and tells whether an injected failure applies to it.
 std::optional<DWORD> EnterCall(Call call);
+// Counts a call that has no failure to report.
+void CountCall(Call call);
 
 // Registry names compare without regard to letter case, as on Windows.
 // The name as Windows compares it: upper case.

@@ -16,7 +16,7 @@ DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** 
   }
   constexpr DWORD kNeeded = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
   State& s = TheState();
-  if ((flags & kNeeded) != kNeeded || (languageId != 0 && languageId != 0x0400)) {
+  if ((flags & kNeeded) != kNeeded || (languageId != 0 && languageId != MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT))) {
     s.lastError = ERROR_INVALID_PARAMETER;
     return 0;
   }
@@ -33,7 +33,10 @@ DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** 
   return static_cast<DWORD>(text.size());
 }
 
-DWORD GetLastError() { return fake::TheState().lastError; }
+DWORD GetLastError() {
+  fake::CountCall(fake::Call::GetLastError);
+  return fake::TheState().lastError;
+}
 
 HLOCAL LocalFree(HLOCAL memory) {
   using namespace fake;

@@ -7,29 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "win32/fake/seam_calls.h"
 #include "win32/platform_types.h"
 
 namespace win32::fake {
-
-// Every call the seam offers, for counting and for injected failures.
-enum class Call {
-  RegOpenKeyExW,
-  RegQueryInfoKeyW,
-  RegEnumValueW,
-  RegDeleteKeyW,
-  RegCreateKeyExW,
-  RegSetValueExW,
-  RegCloseKey,
-  MessageBoxW,
-  FormatMessageW,
-  LocalFree,
-  CreateFileW,
-  CloseHandle,
-  DeleteFileW,
-  SHGetFolderPathW,
-  WideCharToMultiByte,
-  kCount
-};
 
 struct RegistryValue {
   std::u16string name;
@@ -62,6 +43,9 @@ std::optional<std::vector<RegistryValue>> KeyValues(HKEY root, std::u16string_vi
 // it when DELETE is among them, fails with ERROR_ACCESS_DENIED, as a key whose
 // security descriptor withholds them does.
 void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights);
+// Another program makes the (existing) key again, holding these values, as
+// soon as it is deleted; once.
+void RemakeAfterDelete(HKEY root, std::u16string_view path, std::vector<RegistryValue> values);
 int OpenKeyCount();
 
 // Whether two registry names are the same name to Windows (letter case aside).
@@ -117,6 +101,8 @@ void SetStandardInput(std::optional<char> character);
 int StandardInputReads();
 
 // --- Calls and injected failures ------------------------------------------------
+// Every seam call is counted (Call lists them). GetLastError and the output
+// stream have no failure to report: an injected one never reaches them.
 int CallCount(Call call);
 int TotalCallCount();
 // Every seam call of the run, in order.
@@ -126,5 +112,10 @@ const std::vector<Call>& CallLog();
 void FailCall(Call call, DWORD code, int occurrence = 0);
 // The given call of the run (1 = the first seam call, of any kind) fails.
 void FailNthCall(int index, DWORD code);
+// A cause that persists (a full disk, a right withdrawn): the given occurrence
+// of a call and every later one fail with the code.
+void FailCallFrom(Call call, DWORD code, int firstOccurrence);
+// How many calls have reported an injected failure.
+int InjectedFailureCount();
 
 }  // namespace win32::fake
