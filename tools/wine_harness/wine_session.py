@@ -93,8 +93,8 @@ def template_prefix():
         env = wine_environment(template)
         subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        check=False)
-        # Without a window manager, Wine draws the boxes' title bars only
-        # when it manages no window itself.
+        # No window manager runs on the display: the boxes get their title
+        # bars only when Wine draws them itself (Managed=N).
         subprocess.run([WINE, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
                        env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
         fonts = os.path.join(template, "drive_c", "windows", "Fonts")
