@@ -21,7 +21,9 @@ run_workflow() {  # run_workflow PRESET: configure, build and test it; false if 
 print_figures() {  # print_figures PRESET: the fault sweep's figures and the suites' tables
   local log="$build_root/$1/Testing/Temporary/LastTest.log"
   [ -f "$log" ] || return 0
-  grep -h "fault sweep:" "$log" | sed "s/^/$1: /"
+  # Its lines, and the indented runs per form below the one that heads them.
+  awk '/fault sweep:/ { print; forms = /per form/; next } forms && /^  / { print; next } { forms = 0 }' "$log" |
+    sed "s/^/$1: /"
   sed -n '/^[a-z-]* under test: /,/^[0-9]* passed, [0-9]* failed$/p' "$log"
 }
 
