@@ -5,12 +5,13 @@ of a program's output.
 
 usage: wine_harness_test.py SOURCE_DIR"""
 import os
+import subprocess
 import sys
 import unittest
 
 SOURCE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
 sys.path.insert(0, os.path.join(SOURCE, "tools", "wine_harness"))
-from wine_policy import plan, target  # noqa: E402
+from wine_policy import plan, probe, target  # noqa: E402
 from wine_session import compare_lines  # noqa: E402
 
 
@@ -39,6 +40,17 @@ class Policy(unittest.TestCase):
             with self.subTest(mode):
                 self.assertIn(word, plan("i686", mode)[2])
                 self.assertIn(word, target(mode)[1])
+
+
+    def test_a_machine_state_named_by_hand_keeps_the_real_one_in_the_label(self):
+        real = probe()
+        forced = "emulated" if real == "native" else "native"
+        result = subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "wine_harness", "wine_policy.py"),
+                                 "plan", "i686"], env=dict(os.environ, HALVERNIK_I686_WINE=forced),
+                                stdout=subprocess.PIPE, check=True)
+        chosen, runs_on, _ = result.stdout.decode().strip().split(";")
+        self.assertEqual(chosen, plan("i686", forced)[0])
+        self.assertEqual(runs_on, f"{plan('i686', forced)[1]}, set by hand where the probe says {real}")
 
 
 class CompareLines(unittest.TestCase):
