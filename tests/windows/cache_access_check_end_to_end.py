@@ -55,8 +55,8 @@ class Sessions:
 
 
 class Scenario(end_to_end.Scenario):
-    def __init__(self, suite, args, sessions):
-        super().__init__(suite, args)
+    def __init__(self, args, sessions):
+        super().__init__(args)
         self.sessions = sessions
 
     def fresh(self, as_user=False, outside_ascii=False, cache_folder=True):
@@ -208,7 +208,7 @@ def main():
     release = [signed_release_runs_and_passes] if args.signed_release else []
     sessions = Sessions(args.helpers)
     return end_to_end.run_suite("cache-access-check", SCENARIOS + release, SHORT + release, args,
-                                lambda: Scenario("cache-access-check", args, sessions), sessions.close)
+                                lambda: Scenario(args, sessions), sessions.close)
 
 
 if __name__ == "__main__":

@@ -47,8 +47,8 @@ def summary(text):
 class Scenario(end_to_end.Scenario):
     """One run: seed the registry, run dsn-restore answering the boxes, check."""
 
-    def __init__(self, suite, args, session):
-        super().__init__(suite, args)
+    def __init__(self, args, session):
+        super().__init__(args)
         self.session, self.exe = session, args.exe
 
     def seed(self, keys):
@@ -268,7 +268,7 @@ def main():
     EXE_IS_32_BIT = args.is_32_bit
     session = WineSession(args.helpers)
     return end_to_end.run_suite("dsn-restore", SCENARIOS, SHORT, args,
-                                lambda: Scenario("dsn-restore", args, session), session.close)
+                                lambda: Scenario(args, session), session.close)
 
 
 if __name__ == "__main__":

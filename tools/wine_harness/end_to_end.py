@@ -13,8 +13,8 @@ from wine_session import compare_lines, pe_is_32_bit
 class Scenario:
     """One scenario's state: the suite's arguments and the problems found."""
 
-    def __init__(self, suite, args):
-        self.suite, self.args, self.problems = suite, args, []
+    def __init__(self, args):
+        self.args, self.problems = args, []
 
     def expect(self, ok, problem):
         if not ok:
