@@ -2,10 +2,12 @@
 // nothing open or behind, whichever file, folder or text call fails.
 #include <algorithm>
 #include <set>
+#include <sstream>
 
 #include "cache_access_check/check_run.h"
 #include "reliability/fault_sweep.h"
 #include "support/fake_platform_test.h"
+#include "support/figures_file.h"
 
 namespace {
 
@@ -77,8 +79,11 @@ TEST(CacheAccessCheckFaultSweep, EveryFailingCallStillEndsInACountedVerdict) {
     AddFolder(u".\\test_0_0.txt");
   }, run, check, figures);
 
-  std::cout << "cache-access-check fault sweep: " << figures.faultyRuns << " faulty runs, " << figures.checksPassed
-            << " invariant checks passed, " << figures.checksFailed << " failed\n";
+  std::ostringstream text;
+  text << "cache-access-check fault sweep: " << figures.faultyRuns << " faulty runs, " << figures.checksPassed
+       << " invariant checks passed, " << figures.checksFailed << " failed\n";
+  std::cout << text.str();
+  EXPECT_TRUE(figures_file::Write("cache_access_check_fault_sweep", text.str()));
   EXPECT_GT(figures.faultyRuns, 400);
 }
 

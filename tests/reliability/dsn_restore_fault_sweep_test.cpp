@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 
 #include "dsn_restore/restore_run.h"
 #include "reliability/dsn_outcome.h"
 #include "reliability/fault_sweep.h"
+#include "support/figures_file.h"
 #include "support/odbc_fixture.h"
 
 namespace {
@@ -251,16 +253,18 @@ TEST(DsnRestoreFaultSweep, EveryFailingCallKeepsTheRunWholeAndLosesNothingUnshow
   }
   SweepRestore({{HKEY_LOCAL_MACHINE, u"Wide", kDriver, many + u"}", {{u"Old", u"1"}}}}, figures, forms);
 
-  std::cout << "dsn-restore fault sweep: " << figures.faultyRuns << " faulty runs, " << figures.checksPassed
-            << " invariant checks passed, " << figures.checksFailed << " failed\n"
-            << "dsn-restore fault sweep: faulty runs per form of a backed-up DSN (a run counts in each form one"
-               " of its DSNs ended in; in brackets, the runs where the fault put one there):\n";
+  std::ostringstream text;
+  text << "dsn-restore fault sweep: " << figures.faultyRuns << " faulty runs, " << figures.checksPassed
+       << " invariant checks passed, " << figures.checksFailed << " failed\n"
+       << "dsn-restore fault sweep: faulty runs per form of a backed-up DSN (a run counts in each form one"
+          " of its DSNs ended in; in brackets, the runs where the fault put one there):\n";
   for (int form = 0; form < kFormCount; ++form) {
-    std::cout << "  " << dsn_outcome::FormName(static_cast<Form>(form)) << ": " << forms.runs[form] << " ("
-              << forms.runsByTheFault[form] << ")\n";
+    text << "  " << dsn_outcome::FormName(static_cast<Form>(form)) << ": " << forms.runs[form] << " ("
+         << forms.runsByTheFault[form] << ")\n";
   }
-  std::cout << "dsn-restore fault sweep: " << forms.ambiguous << " ambiguous, " << forms.lostUnshown
-            << " lost unshown\n";
+  text << "dsn-restore fault sweep: " << forms.ambiguous << " ambiguous, " << forms.lostUnshown << " lost unshown\n";
+  std::cout << text.str();
+  EXPECT_TRUE(figures_file::Write("dsn_restore_fault_sweep", text.str()));
   EXPECT_GT(figures.faultyRuns, 1000);
   // Each form that only a fault leads to was met because of one, and checked.
   EXPECT_GT(forms.runsByTheFault[static_cast<int>(Form::kAsBefore)], 0);
