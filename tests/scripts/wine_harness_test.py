@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The parts of the Wine harness that decide without running Wine: which
-set each build runs and what it counts as, and the line-by-line comparison
-of a program's output.
+"""The parts of the Wine harness that work without running Wine: which set
+each build runs and what it counts as, the line-by-line comparison of a
+program's output, and the .reg text.
 
 usage: wine_harness_test.py SOURCE_DIR"""
 import os
@@ -12,6 +12,7 @@ import unittest
 SOURCE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
 sys.path.insert(0, os.path.join(SOURCE, "tools", "wine_harness"))
 from wine_policy import plan, probe, target  # noqa: E402
+from reg_text import RegTextError, import_text, parse_reg_export  # noqa: E402
 from wine_session import compare_lines  # noqa: E402
 
 
@@ -67,6 +68,70 @@ class CompareLines(unittest.TestCase):
     def test_a_missing_or_extra_line_is_a_difference(self):
         self.assertIsNotNone(compare_lines(["a", "b"], "a\r\n"))
         self.assertIsNotNone(compare_lines(["a"], "a\r\n\r\n"))
+
+
+EXPORT = "\r\n".join([
+    "Windows Registry Editor Version 5.00",
+    "",
+    r"[HKEY_CURRENT_USER\Software\ODBC\ODBC.INI\Sales]",
+    '"Server"="db1 \\\\ \\"quoted\\""',
+    '@="default"',
+    '"Port"=dword:00001538',
+    '"Blob"=hex:01,02,\\',
+    "  03,ff",
+    "",
+])
+
+
+class RegText(unittest.TestCase):
+    def test_what_is_written_reads_back(self):
+        keys = {r"HKEY_CURRENT_USER\Software\ODBC\ODBC.INI\Sales": {"Server": 'db1 \\ "x"', "": "default",
+                                                                   "Caf\u00e9": "\U0001F600"},
+                r"HKEY_CURRENT_USER\Software\ODBC\ODBC.INI\Empty": {}}
+        read = parse_reg_export(import_text(keys).decode("utf-16"))
+        self.assertEqual(read, {path: {name: ("REG_SZ", text) for name, text in values.items()}
+                                for path, values in keys.items()})
+
+    def test_an_export_reads_with_its_types_and_long_data(self):
+        self.assertEqual(parse_reg_export(EXPORT), {r"HKEY_CURRENT_USER\Software\ODBC\ODBC.INI\Sales": {
+            "Server": ("REG_SZ", 'db1 \\ "quoted"'), "": ("REG_SZ", "default"), "Port": ("REG_DWORD", 0x1538),
+            "Blob": ("REG_BINARY", b"\x01\x02\x03\xff")}})
+
+    MALFORMED = [
+        # (case, the line that breaks, its number)
+        ("a string without its closing quote", '"Server"="db1', 4),
+        ("a name without quotes", "Server=db1", 4),
+        ("no = after the name", '"Server" "db1"', 4),
+        ("text after the closing quote", '"Server"="db1"x', 4),
+        ("dword data that is not hexadecimal", '"Port"=dword:12zz', 4),
+        ("hex data that is not hexadecimal", '"Blob"=hex:01,0g', 4),
+        ("data of no type", '"Blob"=01,02', 4),
+    ]
+
+    def test_malformed_text_is_an_error_that_names_its_line(self):
+        for case, line, number in self.MALFORMED:
+            with self.subTest(case):
+                lines = EXPORT.split("\r\n")
+                lines[3] = line
+                with self.assertRaises(RegTextError) as raised:
+                    parse_reg_export("\r\n".join(lines))
+                self.assertEqual(raised.exception.number, number)
+                self.assertIn(f"line {number}: ", str(raised.exception))
+                self.assertIn(repr(line), str(raised.exception))
+
+    def test_data_that_goes_on_past_the_end_names_the_line_it_began_on(self):
+        with self.assertRaises(RegTextError) as raised:
+            parse_reg_export(EXPORT.replace("  03,ff", "  03,\\"))
+        self.assertEqual(raised.exception.number, 7)
+
+    def test_the_errors_stand_under_python_dash_o(self):
+        # -O drops assert statements, never these errors.
+        code = ("import sys; sys.path.insert(0, sys.argv[1]); from reg_text import parse_reg_export, RegTextError\n"
+                "try:\n    parse_reg_export(sys.argv[2])\nexcept RegTextError as error:\n    print(error.number)")
+        result = subprocess.run([sys.executable, "-O", "-c", code, os.path.join(SOURCE, "tools", "wine_harness"),
+                                 EXPORT.replace('"Port"=dword:00001538', '"Port"="1538')], stdout=subprocess.PIPE,
+                                check=True)
+        self.assertEqual(result.stdout.decode().strip(), "6")
 
 
 if __name__ == "__main__":

@@ -1,116 +1,43 @@
 """The one place that knows how to run a program under Wine.
 
-A WineSession is a throwaway 64-bit prefix (with WoW64), copied from a
-template made once, so a 32-bit deliverable runs in it as on 64-bit Windows;
-optionally an Xvfb display of its own; and optionally an unprivileged user
-with a HOME and prefix of its own (Wine running as root ignores Unix
-permissions, so real refusals need another user). It sets up and reads the
-registry with Wine's own regedit, answers and records message boxes with
-box-driver.exe, runs console programs with their output captured or on a
-real console (tmux), keeps a file open from another process (hold-file.exe),
-and compares a program's output with what is expected, line by line.
+A WineSession is a throwaway prefix copied from the template
+(wine_prefix.py); optionally a display of its own (display.py); and
+optionally an unprivileged user with a HOME and prefix of its own
+(unprivileged_user.py), since Wine running as root ignores Unix permissions.
+It sets up and reads the registry with Wine's own regedit (reg_text.py),
+answers and records message boxes with box-driver.exe (message_boxes.py),
+runs console programs with their output captured or on a real console
+(console.py), and keeps a file open from another process (hold-file.exe).
+
+A session can also be shared by the tests of one run: share() hands it to
+other processes, which attach() to it, and end_shared() closes it for good.
 
 The helpers (regedit, reg, box-driver, hold-file) are 64-bit programs: they
 name the 32-bit registry view by its 64-bit name, below Wow6432Node."""
 import contextlib
 import difflib
-import fcntl
+import json
 import os
-import pwd
-import shlex
 import shutil
 import subprocess
 import tempfile
-import time
 
 from bitmap_to_png import bitmap_to_png
-from wine_policy import probe
+from console import TIMEOUT, Console
+from display import Display
+from harness_error import HarnessError
+from message_boxes import Box, read_box_log, unescape  # noqa: F401 (Box and unescape: for the suites)
+from reg_text import RegTextError, import_text, parse_reg_export, reg_string  # noqa: F401
+from unprivileged_user import CHECK_USER, UnprivilegedUser  # noqa: F401
+from wine_prefix import WINE, WINE_VARIABLES, WINESERVER, copy_of_template, template_prefix  # noqa: F401
+from wine_prefix import wine_environment
 
 HKCU = "HKEY_CURRENT_USER"
 HKLM = "HKEY_LOCAL_MACHINE"
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.dirname(os.path.dirname(HERE))
-
-# Not /usr/bin/wine: where the wine package puts one, it prefers the 32-bit
-# loader and a 32-bit prefix. wine64 hands a 32-bit program to the 32-bit
-# loader, as WoW64 does.
-WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
-WINESERVER = os.path.join(os.path.dirname(WINE), "wineserver")
-
 # Where the tools' local application data lives in a prefix, outside ASCII.
 LOCAL_APPDATA_OUTSIDE_ASCII = "C:\\Données\\Local"
 CACHE_BELOW_LOCAL_APPDATA = "\\Halvernik ODBC Driver\\Cache"
-
-# Runs as another user are made as this system user when root runs them.
-CHECK_USER = "halvernik-check"
-
-# What a Wine process takes from the session's environment.
-WINE_VARIABLES = ("WINEPREFIX", "WINEDEBUG", "LC_ALL", "WINEDLLOVERRIDES", "DISPLAY", "HOME", "USER", "LOGNAME")
-
-TIMEOUT = 900  # seconds for one program: about a minute where 32-bit code is emulated
-
-
-class HarnessError(RuntimeError):
-    """The harness cannot do what a test needs, with the reason."""
-
-
-def wine_environment(prefix, home=None, user=None):
-    """The environment of every Wine process: its prefix, no debug output,
-    a UTF-8 locale (Wine maps names and arguments outside ASCII through it),
-    no Mono or Gecko installer, and no display unless one is given later."""
-    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", LC_ALL="C.UTF-8",
-               WINEDLLOVERRIDES="mscoree,mshtml=")
-    for name in ("DISPLAY", "WAYLAND_DISPLAY"):
-        env.pop(name, None)
-    if home:
-        env.update(HOME=home, USER=user, LOGNAME=user)
-    return env
-
-
-def template_prefix():
-    """The template prefix, made first when missing or stale: a prefix made
-    before wine32 was installed, or under another way of running 32-bit
-    code, cannot run 32-bit programs. Wineboot takes about two minutes where
-    32-bit code runs emulated, so it is made once per checkout, and every
-    session copies it (about two seconds)."""
-    template = os.environ.get("HALVERNIK_WINE_TEMPLATE", os.path.join(SOURCE, "build", "wine-template"))
-    if not os.access(WINE, os.X_OK):
-        raise HarnessError(f"{WINE} is not installed: run scripts/setup.sh")
-    wine_version = subprocess.run([WINE, "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                  check=False).stdout.decode().strip()
-    wine32 = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "wine32:i386"], stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, check=False).stdout.decode().strip() or "none"
-    stamp = f"{wine_version} | wine32 {wine32} | {probe()}"
-    stamp_file = os.path.join(template, ".halvernik-stamp")
-    os.makedirs(os.path.dirname(template), exist_ok=True)
-    with open(template + ".lock", "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        if os.path.exists(stamp_file) and open(stamp_file).read().strip() == stamp:
-            return template
-        shutil.rmtree(template, ignore_errors=True)
-        print(f"wine_session: making the template Wine prefix in {template} (once)", flush=True)
-        env = wine_environment(template)
-        subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       check=False)
-        # No window manager runs on the display: the boxes get their title
-        # bars only when Wine draws them itself (Managed=N).
-        subprocess.run([WINE, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
-                       env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        fonts = os.path.join(template, "drive_c", "windows", "Fonts")
-        for font in os.listdir("/usr/share/wine/fonts") if os.path.isdir("/usr/share/wine/fonts") else []:
-            if font.endswith(".ttf"):
-                shutil.copy(os.path.join("/usr/share/wine/fonts", font), fonts)
-        subprocess.run([WINESERVER, "-w"], env=env, check=False)
-        # Where this prefix's wineserver kept its socket: a copy must not point there.
-        with contextlib.suppress(FileNotFoundError):
-            os.remove(os.path.join(template, "wineserver"))
-        if not (os.path.exists(os.path.join(template, "system.reg"))
-                and os.path.isdir(os.path.join(template, "drive_c", "windows", "syswow64"))):
-            raise HarnessError(f"wineboot did not make a whole prefix in {template}")
-        with open(stamp_file, "w") as out:
-            out.write(stamp + "\n")
-    return template
 
 
 def helpers_of(build_dir):
@@ -147,186 +74,44 @@ def compare_lines(expected, actual):
     return "the output differs from what is expected:\n" + "\n".join("  " + line for line in diff)
 
 
-def unescape(text):
-    """Undoes box-driver's escapes of backslash, tab, CR and LF."""
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text):
-            out.append({"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}.get(text[i + 1], text[i + 1]))
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return "".join(out)
-
-
-class Box:
-    def __init__(self, caption, text, buttons, answer):
-        self.caption, self.text, self.buttons, self.answer = caption, text, buttons, answer
-
-    def __repr__(self):
-        return f"[{self.caption!r}: {self.text!r} ({'/'.join(self.buttons)}) -> {self.answer}]"
-
-
-def reg_string(text):
-    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
-
-
-def parse_reg_string(line, i):
-    """Reads a quoted .reg string starting at line[i]; returns (text, next index)."""
-    assert line[i] == '"', line
-    out, i = [], i + 1
-    while line[i] != '"':
-        if line[i] == "\\":
-            i += 1
-            out.append({"n": "\n", "r": "\r", "0": "\0"}.get(line[i], line[i]))
-        else:
-            out.append(line[i])
-        i += 1
-    return "".join(out), i + 1
-
-
-def parse_reg_export(text):
-    """{key path: {value name: (type, data)}} from a regedit export; REG_SZ
-    data is text, other types raw bytes or an integer."""
-    keys, current, pending = {}, None, ""
-    for raw in text.splitlines():
-        line = pending + raw
-        if line.endswith("\\") and not line.endswith('"\\'):
-            pending = line[:-1].strip()
-            continue
-        pending = ""
-        if line.startswith("[") and line.endswith("]"):
-            current = keys.setdefault(line[1:-1], {})
-            continue
-        if current is None or not line or line.startswith(";") or line.startswith("Windows Registry"):
-            continue
-        if line.startswith("@="):
-            name, i = "", 1
-        else:
-            name, i = parse_reg_string(line, 0)
-        assert line[i] == "=", line
-        value = line[i + 1:]
-        if value.startswith('"'):
-            current[name] = ("REG_SZ", parse_reg_string(value, 0)[0])
-        elif value.startswith("dword:"):
-            current[name] = ("REG_DWORD", int(value[6:], 16))
-        else:
-            kind, _, hexdata = value.partition(":")
-            data = bytes(int(b, 16) for b in hexdata.replace(" ", "").split(",") if b)
-            current[name] = ({"hex": "REG_BINARY"}.get(kind, kind), data)
-    return keys
-
-
-class UnprivilegedUser:
-    """The user that runs as another user: whoever runs this when it is not
-    root; else CHECK_USER, made for the run if missing and then removed."""
-
-    def __init__(self):
-        self.made = False
-        if os.geteuid() != 0:
-            self.name = pwd.getpwuid(os.geteuid()).pw_name
-            return
-        self.name = CHECK_USER
-        try:
-            pwd.getpwnam(self.name)
-        except KeyError:
-            subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", self.name],
-                           check=True)
-            self.made = True
-        self.uid, self.gid = pwd.getpwnam(self.name).pw_uid, pwd.getpwnam(self.name).pw_gid
-
-    def close(self):
-        if self.made:
-            # Its group, made with it, goes with it.
-            subprocess.run(["userdel", self.name], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-            self.made = False
-
-
-class Console:
-    """A program on a real console: tmux gives Wine a terminal, so the
-    program's lines go through WriteConsoleW and its wait reads the keyboard."""
-
-    def __init__(self, session, exe, cwd):
-        self.work = tempfile.mkdtemp(prefix="console.", dir=session.root)
-        self.socket = os.path.join(self.work, "tmux.socket")
-        self.status_file = os.path.join(self.work, "status")
-        exports = "unset DISPLAY WAYLAND_DISPLAY\n" + "".join(
-            f"export {name}={shlex.quote(session.env[name])}\n" for name in WINE_VARIABLES if name in session.env)
-        script = os.path.join(self.work, "session.sh")
-        with open(script, "w") as out:
-            # The status file is written only once the program has ended.
-            out.write(f"{exports}cd {shlex.quote(cwd)}\n{shlex.join(session.argv([exe]))}\n"
-                      f"echo $? >{shlex.quote(self.status_file)}\nsleep 600\n")
-        self.tmux("new-session", "-d", "-x", "250", "-y", "40", f"bash {shlex.quote(script)}")
-
-    def tmux(self, *args):
-        return subprocess.run(["tmux", "-u", "-S", self.socket] + list(args), stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL, check=False).stdout.decode("utf-8", errors="replace")
-
-    def screen(self):
-        """The screen's lines, wrapped lines joined, blank ones left out."""
-        lines = [line.rstrip() for line in self.tmux("capture-pane", "-p", "-J").splitlines()]
-        return [line for line in lines if line]
-
-    def wait_for_line(self, line, timeout=TIMEOUT):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if line in self.screen():
-                return True
-            time.sleep(0.5)
-        return False
-
-    def press_enter(self):
-        self.tmux("send-keys", "Enter")
-
-    def status(self, timeout=0):
-        """The program's exit status once it has ended, else None."""
-        deadline = time.monotonic() + timeout
-        while True:
-            if os.path.exists(self.status_file):
-                return int(open(self.status_file).read().strip())
-            if time.monotonic() >= deadline:
-                return None
-            time.sleep(0.5)
-
-    def close(self):
-        self.tmux("kill-server")
-
-
 class WineSession:
     """One Wine prefix, optionally with an Xvfb display and as an
     unprivileged user; close() removes all of it."""
 
     def __init__(self, helpers_dir, display=True, as_user=False):
         """helpers_dir: the folder of box-driver.exe and hold-file.exe (64-bit)."""
-        self.helpers_dir = helpers_dir
         for helper in ("box-driver.exe", "hold-file.exe"):
             if not os.path.exists(os.path.join(helpers_dir, helper)):
                 raise HarnessError(f"{os.path.join(helpers_dir, helper)} is missing: build the Windows preset first")
-        template = template_prefix()
+        template_prefix()
+        self.helpers_dir, self.attached, self.moved_local_appdata, self.display = helpers_dir, False, None, None
         self.user = UnprivilegedUser() if as_user else None
-        self.xvfb = None
-        self.moved_local_appdata = None
         self.root = tempfile.mkdtemp(prefix="halvernik-wine.")
-        prefix = os.path.join(self.root, "prefix")
-        # The template already holds Managed=N and Wine's fonts.
-        subprocess.run(["cp", "-a", template, prefix], check=True)
+        try:
+            # The template already holds Managed=N and Wine's fonts.
+            prefix = copy_of_template(os.path.join(self.root, "prefix"))
+            if self.user:
+                # The user's own HOME, prefix and copies of what it runs: a
+                # checkout may sit where only root can enter.
+                os.chmod(self.root, 0o755)
+                os.makedirs(os.path.join(self.root, "programs"))
+                self.user.own(self.root)
+            self.env = self._environment(prefix)
+            if self.user:
+                self._check_user_can_enter(self.root)
+            self.box_driver = self.program(os.path.join(helpers_dir, "box-driver.exe"))
+            self.hold_file = self.program(os.path.join(helpers_dir, "hold-file.exe"))
+            if display:
+                self.display = Display.start()
+                self.env["DISPLAY"] = self.display.name
+        except BaseException:
+            self._end()
+            raise
+
+    def _environment(self, prefix):
         if self.user:
-            # The user's own HOME, prefix and copies of what it runs: a
-            # checkout may sit where only root can enter.
-            os.chmod(self.root, 0o755)
-            os.makedirs(os.path.join(self.root, "programs"))
-            self.env = wine_environment(prefix, home=self.root, user=self.user.name)
-            if os.geteuid() == 0:
-                subprocess.run(["chown", "-R", f"{self.user.uid}:{self.user.gid}", self.root], check=True)
-            self._check_user_can_enter(self.root)
-        else:
-            self.env = wine_environment(prefix)
-        self.box_driver = self.program(os.path.join(helpers_dir, "box-driver.exe"))
-        self.hold_file = self.program(os.path.join(helpers_dir, "hold-file.exe"))
-        if display:
-            self._start_xvfb()
+            return wine_environment(prefix, home=self.root, user=self.user.name)
+        return wine_environment(prefix)
 
     def _check_user_can_enter(self, folder):
         result = subprocess.run(self.argv_as_user(["test", "-w", folder]), stdout=subprocess.DEVNULL,
@@ -335,24 +120,71 @@ class WineSession:
             raise HarnessError(f"user {self.user.name} cannot enter {folder} ({result.stderr.decode().strip()}): "
                                "set TMPDIR to a folder that every user can enter")
 
-    def _start_xvfb(self):
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            raise HarnessError("Xvfb did not start")
-        self.env["DISPLAY"] = ":" + number
+    # --- one session for the tests of a run -------------------------------------------
+    def keep_server_running(self):
+        """Starts the session's Wine server to run until the session ends,
+        with Wine's own services, before any program of a test: they then
+        hold no test's output open, and no test waits for them to start.
+        Called first, before anything else runs in the prefix."""
+        subprocess.run(self.argv_as_user([WINESERVER, "-p"]), env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        self.run(["cmd", "/c", "exit"], stdout=subprocess.DEVNULL, check=True)
+
+    def share(self, state_file):
+        """Hands the session to the other processes of a test run, which
+        attach() to it in turn; it then lives on after this process, until
+        end_shared()."""
+        state = {
+            "helpers_dir": os.path.abspath(self.helpers_dir), "root": self.root, "prefix": self.env["WINEPREFIX"],
+            "display": self.display and {"number": self.display.number, "pid": self.display.pid},
+            "user": self.user and {"name": self.user.name, "made": self.user.made},
+            "moved_local_appdata": self.moved_local_appdata,
+            "box_driver": self.box_driver, "hold_file": self.hold_file,
+        }
+        os.makedirs(os.path.dirname(os.path.abspath(state_file)), exist_ok=True)
+        with open(state_file + ".new", "w") as out:
+            json.dump(state, out)
+        os.replace(state_file + ".new", state_file)
+        self.attached = True
+
+    @classmethod
+    def attach(cls, state_file):
+        """The session that share() handed out at state_file. Its close()
+        leaves it as it is, for the next process."""
+        try:
+            with open(state_file) as saved:
+                state = json.load(saved)
+        except FileNotFoundError:
+            raise HarnessError(f"no shared Wine session at {state_file}: the set-up of its fixture did not run "
+                               "(run the test through ctest)") from None
+        session = cls.__new__(cls)
+        session.helpers_dir, session.root, session.attached = state["helpers_dir"], state["root"], True
+        session.user = state["user"] and UnprivilegedUser(state["user"]["name"], state["user"]["made"])
+        session.moved_local_appdata = state["moved_local_appdata"]
+        session.box_driver, session.hold_file = state["box_driver"], state["hold_file"]
+        session.env = session._environment(state["prefix"])
+        session.display = state["display"] and Display(state["display"]["number"], state["display"]["pid"])
+        if session.display:
+            session.env["DISPLAY"] = session.display.name
+        return session
+
+    @classmethod
+    def end_shared(cls, state_file):
+        """Ends the session shared at state_file, if there is one."""
+        if os.path.exists(state_file):
+            cls.attach(state_file)._end()
+            os.remove(state_file)
 
     def close(self):
-        subprocess.run(self.argv_as_user([WINESERVER, "-k"]), env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=False)
-        if self.xvfb:
-            self.xvfb.terminate()
-            self.xvfb.wait()
+        if not self.attached:
+            self._end()
+
+    def _end(self):
+        if hasattr(self, "env"):
+            subprocess.run(self.argv_as_user([WINESERVER, "-k"]), env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False)
+        if self.display:
+            self.display.stop()
         shutil.rmtree(self.root, ignore_errors=True)
         if self.user:
             self.user.close()
@@ -366,11 +198,10 @@ class WineSession:
     # --- processes --------------------------------------------------------------------
     def argv_as_user(self, argv, env=None):
         """argv, run as the session's user with the session's environment (or env)."""
-        if not self.user or os.geteuid() != 0:
+        if not self.user:
             return list(argv)
         env = env or self.env
-        return (["runuser", "-u", self.user.name, "--", "env"]
-                + [f"{name}={env[name]}" for name in WINE_VARIABLES + ("PATH",) if name in env] + list(argv))
+        return self.user.argv(argv, {name: env[name] for name in WINE_VARIABLES + ("PATH",) if name in env})
 
     def argv(self, args, env=None):
         """The command line that runs args (a program and its arguments) under Wine."""
@@ -397,14 +228,19 @@ class WineSession:
             return os.path.abspath(path)
         copy = os.path.join(self.root, "programs", os.path.basename(path))
         shutil.copy(path, copy)
-        if os.geteuid() == 0:
-            os.chown(copy, self.user.uid, self.user.gid)
+        self.user.own(copy)
         return copy
 
     def folder(self, *parts):
-        """A new folder below the session's root, owned by its user."""
-        path = os.path.join(self.root, "folders", *parts)
-        self.run_as_user(["mkdir", "-p", path])
+        """A new folder below the session's root, owned by its user, named
+        after parts: made afresh at every call, never one that exists, so
+        that no two scenarios share one."""
+        base = os.path.join(self.root, "folders")
+        self.run_as_user(["mkdir", "-p", base])
+        path = tempfile.mkdtemp(prefix="-".join(parts or ("folder",)) + ".", dir=base)
+        os.chmod(path, 0o755)
+        if self.user:
+            self.user.own(path)
         return path
 
     def windows_path(self, unix_path):
@@ -416,15 +252,9 @@ class WineSession:
     # --- registry, with Wine's own regedit -------------------------------------------
     def import_keys(self, keys):
         """keys: {key path: {value name: text}} (an empty dict makes just the key)."""
-        lines = ["Windows Registry Editor Version 5.00", ""]
-        for path, values in keys.items():
-            lines.append(f"[{path}]")
-            for name, text in values.items():
-                lines.append(("@" if name == "" else reg_string(name)) + "=" + reg_string(text))
-            lines.append("")
         reg_file = os.path.join(self.root, "import.reg")
         with open(reg_file, "wb") as out:
-            out.write(b"\xff\xfe" + "\r\n".join(lines + [""]).encode("utf-16-le"))
+            out.write(import_text(keys))
         self.run(["regedit", "/s", self.windows_path(reg_file)], check=True)
 
     def delete_key(self, path):
@@ -474,11 +304,7 @@ class WineSession:
         result = self.run([self.box_driver, self.windows_path(log),
                            self.windows_path(shots) if pictures_dir else "-", ",".join(answers) or ",",
                            self.program(exe)])
-        boxes = []
-        if os.path.exists(log):
-            for line in open(log, encoding="utf-8").read().splitlines():
-                caption, text, buttons, answer = line.split("\t")
-                boxes.append(Box(unescape(caption), unescape(text), buttons.split(",") if buttons else [], answer))
+        boxes = read_box_log(open(log, encoding="utf-8").read()) if os.path.exists(log) else []
         if pictures_dir:
             os.makedirs(pictures_dir, exist_ok=True)
             for index in range(1, len(boxes) + 1):
@@ -521,7 +347,8 @@ class WineSession:
     @contextlib.contextmanager
     def on_console(self, exe, cwd):
         """Runs a console program on a real console; yields the Console."""
-        console = Console(self, self.program(exe), cwd)
+        variables = {name: self.env[name] for name in WINE_VARIABLES if name in self.env}
+        console = Console(self.argv([self.program(exe)]), variables, cwd, self.root)
         try:
             yield console
         finally:
