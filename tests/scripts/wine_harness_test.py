@@ -1,17 +1,23 @@
 #!/usr/bin/env python3
 """The parts of the Wine harness that work without running Wine: which set
 each build runs and what it counts as, the line-by-line comparison of a
-program's output, and the .reg text.
+program's output, the .reg text, and the scenarios' folders.
 
 usage: wine_harness_test.py SOURCE_DIR"""
+import argparse
+import gc
+import json
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import unittest
 
 SOURCE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
 sys.path.insert(0, os.path.join(SOURCE, "tools", "wine_harness"))
 from wine_policy import plan, probe, target  # noqa: E402
+import end_to_end  # noqa: E402
 from reg_text import RegTextError, import_text, parse_reg_export  # noqa: E402
 from wine_session import compare_lines  # noqa: E402
 
@@ -133,6 +139,58 @@ class RegText(unittest.TestCase):
                                 check=True)
         self.assertEqual(result.stdout.decode().strip(), "6")
 
+
+class OldNaming(end_to_end.Scenario):
+    """The folders as scenarios once named them: after the scenario object's
+    id, which Python gives the next object once this one is freed, with a
+    folder of that name reused."""
+
+    def folder(self):
+        path = os.path.join(self.session.root, "folders", f"run-{id(self)}")
+        os.makedirs(path, exist_ok=True)
+        return path
+
+
+class ScenarioFolders(unittest.TestCase):
+    """Two scenarios run in turn in one shared session, each asking for its
+    folder, as the suite's runner makes them: the second made once the first
+    is done with."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="halvernik-folders.")
+        self.addCleanup(shutil.rmtree, self.root)
+        # A shared session as a fixture leaves it: attaching to one starts nothing of Wine.
+        with open(os.path.join(self.root, "as_root.json"), "w") as out:
+            json.dump({"helpers_dir": self.root, "root": self.root, "prefix": os.path.join(self.root, "prefix"),
+                       "display": None, "user": None, "moved_local_appdata": None, "box_driver": "",
+                       "hold_file": ""}, out)
+        args = argparse.Namespace(sessions=self.root)
+        self.session = end_to_end.Sessions({}, args).get("as_root")
+
+    def folders_of_two_scenarios_in_turn(self, scenario_class):
+        folders = []
+        # No collection of other garbage in between: the second scenario
+        # then gets the first one's id, as Python gives a freed object's id
+        # to the next one.
+        gc.collect()
+        gc.disable()
+        try:
+            for _ in range(2):
+                s = scenario_class(None, self.session, "cache_folder_in_place_all_tests_pass")
+                folders.append(s.folder())
+                del s
+        finally:
+            gc.enable()
+        return folders
+
+    def test_two_scenarios_in_turn_get_two_folders(self):
+        first, second = self.folders_of_two_scenarios_in_turn(end_to_end.Scenario)
+        self.assertNotEqual(first, second)
+        self.assertTrue(os.path.isdir(first) and os.path.isdir(second))
+
+    def test_the_check_fails_on_the_old_naming(self):
+        first, second = self.folders_of_two_scenarios_in_turn(OldNaming)
+        self.assertEqual(first, second)
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

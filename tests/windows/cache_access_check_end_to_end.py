@@ -4,11 +4,12 @@ fresh folder of its own, its output compared line by line with what it must
 be, with the system's texts asked of Wine itself.
 
 usage: cache_access_check_end_to_end.py EXE --helpers DIR [--set full|short]
-                                        [--signed-release DIR]
+                                        [--scenario NAME]... [--signed-release DIR]
   --set short           the cache folder in place, and the signed release
                         (where each 32-bit process runs emulated)
   --signed-release DIR  the signed release that the release test left, whose
                         cache-access-check.exe runs once
+(and the forms that CTest uses: see tools/wine_harness/end_to_end.py)
 
 The refusals come from the file system, so those scenarios run as an
 unprivileged user (Wine running as root ignores Unix permissions), with a
@@ -18,7 +19,6 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "wine_harness"))
 import end_to_end  # noqa: E402
-from wine_session import WineSession  # noqa: E402
 
 NAMES = ["test_2_128.txt", "test_2_16384.txt", "test_2_0.txt", "test_0_128.txt", "test_0_16384.txt", "test_0_0.txt"]
 ALL_PASSED = "All tests passed successfully."
@@ -32,51 +32,21 @@ def error_lines(folder, pass_word, text, names=NAMES):
     return [f"Error {pass_word} file {folder}\\{name}: {text}" for name in names]
 
 
-class Sessions:
-    """The suite's Wine sessions, each made when a scenario first needs it:
-    as root or as an unprivileged user, with the local application-data
-    folder where Wine puts it or outside ASCII."""
-
-    def __init__(self, helpers):
-        self.helpers, self.made = helpers, {}
-
-    def get(self, as_user=False, outside_ascii=False):
-        kind = (as_user, outside_ascii)
-        if kind not in self.made:
-            session = WineSession(self.helpers, display=False, as_user=as_user)
-            self.made[kind] = session
-            if outside_ascii:
-                session.move_local_appdata_outside_ascii()
-        return self.made[kind]
-
-    def close(self):
-        for session in self.made.values():
-            session.close()
-
-
 class Scenario(end_to_end.Scenario):
-    def __init__(self, args, sessions):
-        super().__init__(args)
-        self.sessions = sessions
-
-    def fresh(self, as_user=False, outside_ascii=False, cache_folder=True):
-        """A session with the cache folder in place or not, and a new current
-        folder; returns (session, folder, cache folder's Windows path, its
+    def fresh(self, cache_folder=True):
+        """The cache folder in place or not, and a new current folder of the
+        scenario's own; returns (folder, cache folder's Windows path, its
         Unix path)."""
-        session = self.sessions.get(as_user, outside_ascii)
-        cache, cache_unix = session.cache_folder()
-        session.run_as_user(["rm", "-rf", cache_unix])
+        cache, cache_unix = self.session.cache_folder()
+        self.session.run_as_user(["rm", "-rf", cache_unix])
         if cache_folder:
-            session.run_as_user(["mkdir", "-p", cache_unix])
-        return session, session.folder(self.name()), cache, cache_unix
+            self.session.run_as_user(["mkdir", "-p", cache_unix])
+        return self.folder(), cache, cache_unix
 
-    def name(self):
-        return f"run-{id(self)}"
-
-    def run_check(self, session, folder, exe=None):
+    def run_check(self, folder, exe=None):
         """Runs the check in folder; returns its output's bytes, with the
         exit status checked."""
-        status, output = session.run_console(exe or self.args.exe, folder)
+        status, output = self.session.run_console(exe or self.args.exe, folder)
         self.expect(status == 0, f"exit status {status}, not 0")
         return output
 
@@ -89,17 +59,17 @@ class Scenario(end_to_end.Scenario):
 # --- scenarios ------------------------------------------------------------------------
 
 def cache_folder_in_place_all_tests_pass(s):
-    session, folder, _, cache_unix = s.fresh()
-    output = s.run_check(session, folder)
+    folder, _, cache_unix = s.fresh()
+    output = s.run_check(folder)
     s.expect(output == (ALL_PASSED + "\r\n").encode(),
              f"the whole output is {output!r}, not the success verdict and an end of line")
     s.expect_no_test_files(folder, cache_unix)
 
 
 def cache_folder_missing_gives_twelve_errors(s):
-    session, folder, cache, cache_unix = s.fresh(cache_folder=False)
-    missing = session.error_text(3)
-    output = s.run_check(session, folder)
+    folder, cache, cache_unix = s.fresh(cache_folder=False)
+    missing = s.session.error_text(3)
+    output = s.run_check(folder)
     s.expect_lines(error_lines(cache, "creating", missing) + error_lines(cache, "opening", missing) + [verdict(12)],
                    output)
     s.expect(not os.path.exists(cache_unix), "the cache folder was created")
@@ -107,10 +77,10 @@ def cache_folder_missing_gives_twelve_errors(s):
 
 
 def folder_standing_where_a_test_file_goes_is_refused(s):
-    session, folder, _, _ = s.fresh()
+    folder, _, _ = s.fresh()
     os.mkdir(os.path.join(folder, "test_0_0.txt"))
-    denied = session.error_text(5)
-    output = s.run_check(session, folder)
+    denied = s.session.error_text(5)
+    output = s.run_check(folder)
     s.expect_lines(error_lines(".", "creating", denied, ["test_0_0.txt"])
                    + error_lines(".", "opening", denied, ["test_0_0.txt"]) + [verdict(2)], output)
     s.expect(os.path.isdir(os.path.join(folder, "test_0_0.txt")), "the folder is gone")
@@ -119,9 +89,9 @@ def folder_standing_where_a_test_file_goes_is_refused(s):
 
 def local_appdata_outside_ascii_comes_out_whole(s):
     # Every line must come out whole, in UTF-8, the verdict included.
-    session, folder, cache, _ = s.fresh(outside_ascii=True, cache_folder=False)
-    missing = session.error_text(3)
-    output = s.run_check(session, folder)
+    folder, cache, _ = s.fresh(cache_folder=False)
+    missing = s.session.error_text(3)
+    output = s.run_check(folder)
     s.expect_lines(error_lines(cache, "creating", missing) + error_lines(cache, "opening", missing) + [verdict(12)],
                    output)
 
@@ -130,9 +100,9 @@ def on_a_real_console_it_waits_for_enter(s):
     # Under tmux, Wine gives the program a console of its own: its lines go
     # through WriteConsoleW and its wait reads the keyboard. The path is
     # outside ASCII and the cache folder missing, so every line names it.
-    session, folder, cache, _ = s.fresh(outside_ascii=True, cache_folder=False)
-    missing = session.error_text(3)
-    with session.on_console(s.args.exe, folder) as console:
+    folder, cache, _ = s.fresh(cache_folder=False)
+    missing = s.session.error_text(3)
+    with s.session.on_console(s.args.exe, folder) as console:
         if not s.expect(console.wait_for_line(verdict(12)), f"the verdict never appeared: {console.screen()}"):
             return
         s.expect(console.status(timeout=3) is None, "a moment later it is no longer waiting for Enter")
@@ -145,15 +115,15 @@ def on_a_real_console_it_waits_for_enter(s):
 
 
 def unprivileged(s):
-    session, folder, _, _ = s.fresh(as_user=True)
-    s.expect(session.run_as_user(["id", "-u"]).stdout.decode().strip() != "0", "the user is root")
-    return session, folder
+    folder, _, _ = s.fresh()
+    s.expect(s.session.run_as_user(["id", "-u"]).stdout.decode().strip() != "0", "the user is root")
+    return s.session, folder
 
 
 def current_folder_without_write_permission_as_a_user(s):
     session, folder = unprivileged(s)
     session.run_as_user(["chmod", "555", folder])
-    output = s.run_check(session, folder)
+    output = s.run_check(folder)
     s.expect_lines(error_lines(".", "creating", session.error_text(5))
                    + error_lines(".", "opening", session.error_text(2)) + [verdict(12)], output)
     s.expect(os.listdir(folder) == [], f"something was made in it: {os.listdir(folder)}")
@@ -163,7 +133,7 @@ def read_only_test_file_as_a_user(s):
     session, folder = unprivileged(s)
     kept = os.path.join(folder, "test_2_128.txt")
     session.run_as_user(["sh", "-c", f"echo kept >'{kept}' && chmod 444 '{kept}'"])
-    output = s.run_check(session, folder)
+    output = s.run_check(folder)
     s.expect_lines(error_lines(".", "creating", session.error_text(5), ["test_2_128.txt"]) + [verdict(1)], output)
     s.expect(open(kept).read() == "kept\n", "its delete failed, but the file changed")
     s.expect(os.listdir(folder) == ["test_2_128.txt"], f"other test files were left: {os.listdir(folder)}")
@@ -173,7 +143,7 @@ def file_held_open_by_another_process_as_a_user(s):
     session, folder = unprivileged(s)
     in_use = session.error_text(32)
     with session.holding("test_0_0.txt", folder):
-        output = s.run_check(session, folder)
+        output = s.run_check(folder)
     s.expect_lines(error_lines(".", "creating", in_use, ["test_0_0.txt"])
                    + error_lines(".", "opening", in_use, ["test_0_0.txt"]) + [verdict(2)], output)
     s.expect(os.listdir(folder) == ["test_0_0.txt"], f"files left: {os.listdir(folder)}, not only the held one")
@@ -183,33 +153,42 @@ def signed_release_runs_and_passes(s):
     exe = os.path.join(s.args.signed_release or "", "cache-access-check.exe")
     if not s.expect(os.path.exists(exe), f"{exe} is missing: the release test left no signed release"):
         return
-    session, folder, _, _ = s.fresh()
-    output = s.run_check(session, folder, exe)
+    folder, _, _ = s.fresh()
+    output = s.run_check(folder, exe)
     s.expect(output == (ALL_PASSED + "\r\n").encode(), f"the signed release's output is {output!r}")
 
 
+# Each scenario with the kind of session it runs in: as root, as root with
+# the local application-data folder outside ASCII, or as an unprivileged user.
 SCENARIOS = [
-    cache_folder_in_place_all_tests_pass,
-    cache_folder_missing_gives_twelve_errors,
-    folder_standing_where_a_test_file_goes_is_refused,
-    local_appdata_outside_ascii_comes_out_whole,
-    on_a_real_console_it_waits_for_enter,
-    current_folder_without_write_permission_as_a_user,
-    read_only_test_file_as_a_user,
-    file_held_open_by_another_process_as_a_user,
+    (cache_folder_in_place_all_tests_pass, "as_root"),
+    (cache_folder_missing_gives_twelve_errors, "as_root"),
+    (folder_standing_where_a_test_file_goes_is_refused, "as_root"),
+    (local_appdata_outside_ascii_comes_out_whole, "outside_ascii"),
+    (on_a_real_console_it_waits_for_enter, "outside_ascii"),
+    (current_folder_without_write_permission_as_a_user, "as_a_user"),
+    (read_only_test_file_as_a_user, "as_a_user"),
+    (file_held_open_by_another_process_as_a_user, "as_a_user"),
 ]
 # Where each 32-bit process runs emulated.
-SHORT = [cache_folder_in_place_all_tests_pass]
+SHORT = [cache_folder_in_place_all_tests_pass, signed_release_runs_and_passes]
+SESSIONS = {
+    "as_root": end_to_end.SessionKind(),
+    "outside_ascii": end_to_end.SessionKind(prepare=lambda session: session.move_local_appdata_outside_ascii()),
+    "as_a_user": end_to_end.SessionKind(as_user=True),
+}
 
 
-def main():
-    args = end_to_end.arguments("cache-access-check end to end under Wine", [
-        (("--signed-release",), {"help": "the signed release's folder"})])
-    release = [signed_release_runs_and_passes] if args.signed_release else []
-    sessions = Sessions(args.helpers)
-    return end_to_end.run_suite("cache-access-check", SCENARIOS + release, SHORT + release, args,
-                                lambda: Scenario(args, sessions), sessions.close)
+def scenarios(args):
+    """The table, and the signed release's run where there is a signed release."""
+    return SCENARIOS + ([(signed_release_runs_and_passes, "as_root")] if args.signed_release else [])
+
+
+def needs(args, scenario):
+    # The release test leaves the signed release: a fixture of its run.
+    return ["signed_release"] if scenario is signed_release_runs_and_passes else []
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(end_to_end.main("cache-access-check", scenarios, SHORT, SESSIONS, Scenario, needs=needs, extra=[
+        (("--signed-release",), {"metavar": "DIR", "help": "the signed release's folder"})]))

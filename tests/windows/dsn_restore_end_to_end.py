@@ -3,10 +3,11 @@
 own, with its message boxes answered and read by box-driver.exe, and the
 registry set up and read back with Wine's own regedit.
 
-usage: dsn_restore_end_to_end.py EXE --helpers DIR [--set full|short]
+usage: dsn_restore_end_to_end.py EXE --helpers DIR [--set full|short] [--scenario NAME]...
   --set short  the run with no display, the registry view scenario and one
                restore with real boxes and its summary (where each 32-bit
                process runs emulated, for about a minute)
+(and the forms that CTest uses: see tools/wine_harness/end_to_end.py)
 
 The machine pass of a 32-bit dsn-restore sees the 32-bit registry view, which
 the harness's 64-bit helpers name below Wow6432Node; HKCU\Software is one
@@ -28,7 +29,7 @@ DRIVER = "Halvernik ODBC Driver"
 CONFIRMATION = ("Manage ODBC 2.x DSN", "Do you want to restore ODBC 2.x DSNs", ["Yes", "No", "Cancel"])
 
 
-# Set by main(): whether the program under test is a 32-bit one.
+# Set by the scenario: whether the program under test is a 32-bit one.
 EXE_IS_32_BIT = True
 # Every ODBC tree that a scenario may touch, in either view.
 ODBC_KEYS = (HKCU + r"\Software\ODBC", HKLM + r"\Software\ODBC", HKLM + r"\Software\Wow6432Node\ODBC")
@@ -47,9 +48,11 @@ def summary(text):
 class Scenario(end_to_end.Scenario):
     """One run: seed the registry, run dsn-restore answering the boxes, check."""
 
-    def __init__(self, args, session):
-        super().__init__(args)
-        self.session, self.exe = session, args.exe
+    def __init__(self, args, session, name):
+        global EXE_IS_32_BIT
+        super().__init__(args, session, name)
+        self.exe = args.exe
+        EXE_IS_32_BIT = args.is_32_bit
 
     def seed(self, keys):
         for path in ODBC_KEYS:
@@ -241,35 +244,30 @@ def two_hundred_dsns_in_one_run(s):
         s.expect_key(key(HKCU, f"Dsn{i:03}"), {"Server": f"db{i}", "Port": str(i)})
 
 
+# Each scenario with the kind of session it runs in: all but the first share
+# one with a display; the first makes its own, without one.
 SCENARIOS = [
-    without_a_display_the_run_ends_at_its_box,
-    answers_other_than_yes_change_nothing,
-    no_dsn_of_the_driver_restores_0,
-    one_dsn_in_each_tree_restores_2,
-    machine_dsns_of_the_other_registry_view_are_left_alone,
-    another_drivers_dsn_is_left_alone,
-    backup_that_is_not_json_is_shown_and_kept,
-    member_that_is_not_a_string_is_refused,
-    member_name_over_the_registry_limit_keeps_the_key,
-    dsn_key_with_a_subkey_cannot_be_deleted,
-    unicode_values_come_back_intact,
-    backup_over_64_kib_is_shown_and_skipped,
-    two_hundred_dsns_in_one_run,
+    (without_a_display_the_run_ends_at_its_box, None),
+    (answers_other_than_yes_change_nothing, "with_display"),
+    (no_dsn_of_the_driver_restores_0, "with_display"),
+    (one_dsn_in_each_tree_restores_2, "with_display"),
+    (machine_dsns_of_the_other_registry_view_are_left_alone, "with_display"),
+    (another_drivers_dsn_is_left_alone, "with_display"),
+    (backup_that_is_not_json_is_shown_and_kept, "with_display"),
+    (member_that_is_not_a_string_is_refused, "with_display"),
+    (member_name_over_the_registry_limit_keeps_the_key, "with_display"),
+    (dsn_key_with_a_subkey_cannot_be_deleted, "with_display"),
+    (unicode_values_come_back_intact, "with_display"),
+    (backup_over_64_kib_is_shown_and_skipped, "with_display"),
+    (two_hundred_dsns_in_one_run, "with_display"),
 ]
+SESSIONS = {"with_display": end_to_end.SessionKind(display=True)}
 
 
 # Where each 32-bit process runs emulated.
-SHORT = [without_a_display_the_run_ends_at_its_box, machine_dsns_of_the_other_registry_view_are_left_alone, one_dsn_in_each_tree_restores_2]
-
-
-def main():
-    global EXE_IS_32_BIT
-    args = end_to_end.arguments("dsn-restore end to end under Wine")
-    EXE_IS_32_BIT = args.is_32_bit
-    session = WineSession(args.helpers)
-    return end_to_end.run_suite("dsn-restore", SCENARIOS, SHORT, args,
-                                lambda: Scenario(args, session), session.close)
+SHORT = [without_a_display_the_run_ends_at_its_box, machine_dsns_of_the_other_registry_view_are_left_alone,
+         one_dsn_in_each_tree_restores_2]
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(end_to_end.main("dsn-restore", lambda args: SCENARIOS, SHORT, SESSIONS, Scenario))
