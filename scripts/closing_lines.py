@@ -19,8 +19,8 @@ BUILDS = {"linux": "Linux, on the Win32 fake", "linux-sanitize": "Linux, sanitiz
 
 
 def registered(build_dir):
-    """[(test name, {label name: value})] as CTest has them, or None when
-    the build was never configured."""
+    """[(test name, {label name: value}, whether it is a fixture's set-up or
+    clean-up)] as CTest has them, or None when the build was never configured."""
     if not os.path.exists(os.path.join(build_dir, "CTestTestfile.cmake")):
         return None
     listing = subprocess.run(["ctest", "--test-dir", build_dir, "--show-only=json-v1"], stdout=subprocess.PIPE,
@@ -29,30 +29,36 @@ def registered(build_dir):
         return None
     tests = []
     for test in json.loads(listing.stdout).get("tests", []):
-        labels = {}
+        labels, fixture = {}, False
         for prop in test.get("properties", []):
             if prop["name"] == "LABELS":
                 labels = dict(label.partition("=")[::2] for label in prop["value"])
-        tests.append((test["name"], labels))
+            fixture |= prop["name"] in ("FIXTURES_SETUP", "FIXTURES_CLEANUP")
+        tests.append((test["name"], labels, fixture))
     return tests
 
 
-def outcomes(build_dir):
-    """{test name: "passed" | "FAILED" | "did not run: why"} from junit.xml."""
+def outcomes(build_dir, with_output=False):
+    """{test name: "passed" | "FAILED" | "did not run: why"} from junit.xml;
+    with_output, {test name: (that, what the test printed)}."""
     path = os.path.join(build_dir, "junit.xml")
     result = {}
     if not os.path.exists(path):
         return result
     for case in ElementTree.parse(path).getroot().iter("testcase"):
         status = case.get("status", "run")
-        said = (case.findtext("system-out") or "").strip().splitlines()
+        printed = (case.findtext("system-out") or "").strip()
+        said = printed.splitlines()
         if status in ("notrun", "disabled"):
-            reason = said[-1] if said and said[-1].startswith("did not run") else "did not run"
-            result[case.get("name")] = reason
+            outcome = said[-1] if said and said[-1].startswith("did not run") else "did not run"
+            skipped = case.find("skipped")
+            if skipped is not None and skipped.get("message") == "Fixture dependency failed":
+                outcome = "did not run: a fixture it needs failed"
         elif case.find("failure") is not None or status == "fail":
-            result[case.get("name")] = "FAILED"
+            outcome = "FAILED"
         else:
-            result[case.get("name")] = "passed"
+            outcome = "passed"
+        result[case.get("name")] = (outcome, printed) if with_output else outcome
     return result
 
 
@@ -79,7 +85,7 @@ def main(build_dirs):
             continue
         ended = outcomes(build_dir)
         grouped = {}
-        for name, labels in tests:
+        for name, labels, _ in tests:
             kind = (labels.get("stage", "unit tests and fault sweep"), labels.get("runs-on", BUILDS.get(preset, preset)),
                     labels.get("set", ""))
             grouped.setdefault(kind, []).append(name)

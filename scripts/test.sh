@@ -11,20 +11,34 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=$root/build
 presets=(linux linux-sanitize windows-x64 windows-x86)
 
+# The sweeps whose figures each of these builds must leave, one file per
+# sweep (build/<preset>/figures/<sweep>.txt): a sweep whose file is missing
+# or empty fails the test command.
+sweeps=(dsn_restore_fault_sweep cache_access_check_fault_sweep)
+sweep_presets=(linux linux-sanitize)
+
 run_workflow() {  # run_workflow PRESET: configure, build and test it; false if a step failed
   # An earlier run's results must never stand for this one's.
-  rm -f "$build_root/$1/junit.xml" "$build_root/$1/Testing/Temporary/LastTest.log"
+  rm -rf "$build_root/$1/junit.xml" "$build_root/$1/Testing/Temporary/LastTest.log" "$build_root/$1/figures"
   echo "=== $1"
   (cd "$root" && cmake --workflow --preset "$1")
 }
 
-print_figures() {  # print_figures PRESET: the fault sweep's figures and the suites' tables
-  local log="$build_root/$1/Testing/Temporary/LastTest.log"
-  [ -f "$log" ] || return 0
-  # Its lines, and the indented runs per form below the one that heads them.
-  awk '/fault sweep:/ { print; forms = /per form/; next } forms && /^  / { print; next } { forms = 0 }' "$log" |
-    sed "s/^/$1: /"
-  sed -n '/^[a-z-]* under test: /,/^[0-9]* passed, [0-9]* failed$/p' "$log"
+print_figures() {  # print_figures PRESET: the sweeps' figures and the suites' tables; false if figures are missing
+  local build=$build_root/$1 sweep file status=0
+  if [[ " ${sweep_presets[*]} " == *" $1 "* ]]; then
+    for sweep in "${sweeps[@]}"; do
+      file=$build/figures/$sweep.txt
+      if [ -s "$file" ]; then
+        sed "s/^/$1: /" "$file"
+      else
+        echo "$1: FAILED: no figures from the $sweep ($file is $([ -e "$file" ] && echo empty || echo missing))"
+        status=1
+      fi
+    done
+  fi
+  python3 "$root/scripts/scenario_tables.py" "$build"
+  return $status
 }
 
 main() {
@@ -33,7 +47,7 @@ main() {
   local failed=() preset
   for preset in "${presets[@]}"; do
     run_workflow "$preset" || failed+=("$preset")
-    print_figures "$preset"
+    print_figures "$preset" || failed+=("$preset's figures")
     if [ "$preset" = linux-sanitize ]; then
       echo "=== $preset: fuzzing"
       "$root/scripts/fuzz.sh" 60 || failed+=("fuzzing")
