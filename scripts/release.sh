@@ -55,6 +55,15 @@ fi
 # folder that holds an earlier release, exactly the files that release
 # listed in its marker are replaced.
 marker=.halvernik-release
+# The names of the files a release writes, of any version: all that a
+# marker may list, so all that a release ever removes.
+written_by_a_release() {
+  [[ $1 =~ ^halvernik-tools-[0-9]+(\.[0-9]+)*-win32\.zip$ ]] || case $1 in
+    dsn-restore.exe | cache-access-check.exe | README.txt | THIRD-PARTY-NOTICES.txt | sbom.cdx.json | \
+      symbols/dsn-restore.exe | symbols/cache-access-check.exe | SHA256SUMS) true ;;
+    *) false ;;
+  esac
+}
 refuse() {
   echo "release: refusing --out $out: $*; nothing was built or deleted" >&2
   exit 2
@@ -73,9 +82,8 @@ elif [ -d "$out" ] && [ -n "$(ls -A "$out")" ]; then
   fi
   mapfile -t earlier_files < <(grep -v '^#' "$out/$marker")
   for file in "${earlier_files[@]}"; do
-    # Plain names below the folder only, so that a marker never reaches out of it.
-    if ! [[ $file =~ ^[A-Za-z0-9_+-][A-Za-z0-9._+-]*(/[A-Za-z0-9_+-][A-Za-z0-9._+-]*)?$ ]] ||
-       { [ -e "$out/$file" ] && [ ! -f "$out/$file" ]; }; then
+    # Only names that a release writes: a marker never reaches another file.
+    if ! written_by_a_release "$file" || { [ -e "$out/$file" ] && [ ! -f "$out/$file" ]; }; then
       refuse "its $marker lists \"$file\", which no release writes"
     fi
   done
@@ -109,6 +117,9 @@ archive=halvernik-tools-$version-win32.zip
 exes=(dsn-restore.exe cache-access-check.exe)
 shipped=("${exes[@]}" README.txt THIRD-PARTY-NOTICES.txt sbom.cdx.json)
 files=("$archive" "${shipped[@]}" "${exes[@]/#/symbols/}" SHA256SUMS)
+for file in "${files[@]}"; do
+  written_by_a_release "$file" || fail "$file is not among the names a release writes (written_by_a_release)"
+done
 
 # The earlier release goes only now that the new one is built; the marker is
 # written before the files, so that a release that stops half-way is still

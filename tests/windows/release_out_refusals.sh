@@ -15,13 +15,17 @@ trap 'rm -rf "$work"' EXIT
 # Everything the releases below could reach: the checkout, the folder above it.
 tree=$work/tree
 clone=$tree/checkout
-mkdir -p "$clone/scripts" "$clone/.git" "$clone/build/release-x86" "$clone/docs" "$tree/tampered"
+mkdir -p "$clone/scripts" "$clone/.git" "$clone/build/release-x86" "$clone/docs" "$tree/tampered" "$tree/notes-listed"
 cp "$source_dir/scripts/release.sh" "$clone/scripts/"
 echo "ref: refs/heads/main" >"$clone/.git/HEAD"
 echo "notes" >"$clone/notes.txt"
 echo "a page" >"$clone/docs/page.md"
 echo "an earlier build" >"$clone/build/release-x86/CMakeCache.txt"
 printf '# a release marker that reaches out of its folder\n../checkout/notes.txt\n' >"$tree/tampered/.halvernik-release"
+# A marker that lists, beside a release's files, a file no release writes.
+echo "someone's notes" >"$tree/notes-listed/notes.txt"
+echo "from an earlier release" >"$tree/notes-listed/README.txt"
+printf '# a release marker\nREADME.txt\nnotes.txt\n' >"$tree/notes-listed/.halvernik-release"
 ln -s "$clone" "$tree/link-to-checkout"
 
 everything() { (cd "$tree" && find . -printf '%p %y %s\n' | sort); }
@@ -52,6 +56,7 @@ cases=(
   "a file|notes.txt|it is not a folder"
   "a non-empty folder with no earlier release|docs|holds files but no earlier release"
   "a folder whose release marker reaches out of it|$tree/tampered|lists \"../checkout/notes.txt\", which no release writes"
+  "a folder whose release marker lists a file no release writes|$tree/notes-listed|lists \"notes.txt\", which no release writes"
 )
 for entry in "${cases[@]}"; do
   IFS='|' read -r what out message <<<"$entry"
