@@ -6,9 +6,9 @@
 # release's files are replaced, the other file stays. Then the release's
 # contents are checked, and each of those checks is shown failing once on a
 # deliberately broken copy.
-# usage: release_reproducible.sh SOURCE_DIR OBJDUMP CXX_COMPILER
+# usage: release_reproducible.sh SOURCE_DIR OBJDUMP STRIP CXX_COMPILER
 set -uo pipefail
-source_dir=$(realpath "$1") objdump=$2 cxx=$3
+source_dir=$(realpath "$1") objdump=$2 strip=$3 cxx=$4
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d "${TMPDIR:-/tmp}/halvernik-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -63,14 +63,30 @@ check "the archive $archive is the same in both releases, byte for byte" \
 for file in "${files[@]:1}"; do
   check "$file is the same in both releases" same "$work/one/dist/$file" "$earlier/$file"
 done
-check "in the earlier release's folder, its files are gone or replaced" \
-  bash -c '! test -e "$1/halvernik-tools-0.9.0-win32.zip" && ! grep -qs "from the earlier release" "$1"/README.txt "$1"/symbols/* "$1"/SHA256SUMS' \
-  _ "$earlier"
-check "and someone else's file stays as it was" grep -qx "someone's notes" "$earlier/notes.txt"
+earlier_files_replaced() {  # earlier_files_replaced DIR: none of the earlier release's files is left as it was
+  local file
+  [ ! -e "$1/halvernik-tools-0.9.0-win32.zip" ] || { echo "  the earlier archive is still there"; return 1; }
+  for file in README.txt symbols/dsn-restore.exe SHA256SUMS; do
+    ! grep -qs "from the earlier release" "$1/$file" || { echo "  $file is the earlier release's"; return 1; }
+  done
+}
+other_file_kept() { grep -qsx "someone's notes" "$1/notes.txt"; }  # other_file_kept DIR
+check "in the earlier release's folder, its files are gone or replaced" earlier_files_replaced "$earlier"
+check "and someone else's file stays as it was" other_file_kept "$earlier"
+for exe in dsn-restore.exe cache-access-check.exe; do
+  check "stripped, symbols/$exe is the shipped file byte for byte, as README says of an unsigned release" \
+    bash -c '"$@" >/dev/null' _ "$here/check_symbols.sh" "$objdump" "$strip" "$work/one/dist/$exe" \
+    "$work/one/dist/symbols/$exe"
+done
 
 "$here/release_contents.sh" "$work/one/dist" "$source_dir" "$objdump" "$cxx" || failures=$((failures + 1))
 
 echo "--- the checks above, on broken copies"
+cp -a "$earlier" "$work/earlier-kept"
+echo "from the earlier release" >"$work/earlier-kept/symbols/dsn-restore.exe"
+shown_failing "a folder where an earlier release's file was left fails" earlier_files_replaced "$work/earlier-kept"
+rm "$work/earlier-kept/notes.txt"
+shown_failing "a folder where someone else's file was removed fails" other_file_kept "$work/earlier-kept"
 read -r _ _ tarball_name < <("$source_dir/scripts/fetch-yyjson.sh" --describe)
 tarball=$source_dir/.deps/$tarball_name
 checks() { python3 "$here/release_checks.py" "$@"; }

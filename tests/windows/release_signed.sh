@@ -4,7 +4,8 @@
 # each image without its signature against the image built, the symbols, the
 # password's way (on no command line and in no environment, only on the
 # signer's pipe), and what the release holds (release_contents.sh). The
-# release stays in OUT_DIR, for the runs that use it.
+# release stays in OUT_DIR, for the runs that use it. Each check that guards
+# a claim is shown failing once, on a deliberately broken input.
 # usage: release_signed.sh SOURCE_DIR OBJDUMP STRIP CXX_COMPILER OUT_DIR
 set -uo pipefail
 root=$(realpath "$1") objdump=$2 strip=$3 cxx=$4 out=$(realpath -m "$5")
@@ -73,11 +74,21 @@ flip_byte() {  # flip_byte FILE OFFSET: one bit of one byte changed
   python3 -c 'import sys; p, o = sys.argv[1], int(sys.argv[2]); b = bytearray(open(p, "rb").read()); b[o] ^= 1; open(p, "wb").write(b)' "$@"
 }
 
+signed_with_sha256() {  # signed_with_sha256 CERT IMAGE
+  osslsigncode verify -CAfile "$1" -in "$2" | grep -qi "digest algorithm *: *sha256"
+}
+# What README says of the symbols of a signed release: stripped, each is the
+# shipped file without its signature, but for the checksum and the padding.
+stripped_is_unsigned() {  # stripped_is_unsigned SYMBOLS SHIPPED
+  local stripped=$work/stripped-$(basename "$2")
+  SOURCE_DATE_EPOCH=0 "$strip" --strip-all -o "$stripped" "$1" || return 1
+  unsigned_is_built osslsigncode "$stripped" "$2"
+}
+
 for exe in dsn-restore.exe cache-access-check.exe; do
   echo "--- $exe"
   check "the signature verifies" signature_verifies "$work/cert.pem" "$out/$exe"
-  check "signed with SHA-256" bash -c 'osslsigncode verify -CAfile "$1" -in "$2" | grep -qi "digest algorithm *: *sha256"' \
-    _ "$work/cert.pem" "$out/$exe"
+  check "signed with SHA-256" signed_with_sha256 "$work/cert.pem" "$out/$exe"
   case $exe in
     dsn-restore.exe) built=$build/dsn_restore/$exe ;;
     *) built=$build/cache_access_check/$exe ;;
@@ -85,26 +96,54 @@ for exe in dsn-restore.exe cache-access-check.exe; do
   check "without its signature it is the image built, but for the checksum" unsigned_is_built osslsigncode "$built" "$out/$exe"
   check "its symbols match the image built" \
     bash -c '"$@" >/dev/null' _ "$here/check_symbols.sh" "$objdump" "$strip" "$built" "$out/symbols/$exe"
+  check "its symbols, stripped, are the shipped file without its signature, but for the checksum" \
+    stripped_is_unsigned "$out/symbols/$exe" "$out/$exe"
 done
 "$here/release_contents.sh" "$out" "$root" "$objdump" "$cxx" || failures=$((failures + 1))
 
 echo "--- the signing password"
+# The checks get the password on a pipe (fd 3), as the release gives it to
+# the signer, never as an argument: a command line is for everyone to read.
+# The programs they run are stood in for too, to show it.
 ran() { compgen -G "$work/records/$1.*.args" | wc -l; }
 check "the stand-ins ran: the signer twice, cmake and sha256sum" \
   test "$(ran osslsigncode)" -eq 2 -a "$(ran cmake)" -ge 2 -a "$(ran sha256sum)" -ge 1
-password_absent() {  # password_absent FILE...: no record holds the password
-  local file found=0
+password_absent() {  # password_absent FILE... (the password on fd 3): no file holds it
+  local file found=0 secret
+  IFS= read -r -d '' secret <&3
   for file in "$@"; do
-    if grep -aqF -- "$password" "$file"; then echo "  in $(basename "$file")"; found=1; fi
+    if grep -aqF -f <(printf '%s\n' "$secret") -- "$file"; then echo "  in $(basename "$file")"; found=1; fi
   done
   return $found
 }
+signer_read_pipes() {  # signer_read_pipes KIND_RECORD...: each says the signer's -readpass was a pipe
+  local record
+  for record in "$@"; do
+    [ "$(cat "$record")" = pipe ] || { echo "  $(basename "$record"): $(cat "$record")"; return 1; }
+  done
+}
+pipe_held_the_password() {  # pipe_held_the_password RECORD... (the password on fd 3): each holds it, nothing else
+  local record secret
+  IFS= read -r -d '' secret <&3
+  for record in "$@"; do
+    cmp -s "$record" <(printf '%s' "$secret") || { echo "  $(basename "$record") holds something else"; return 1; }
+  done
+}
+mkdir -p "$work/check-bin" "$work/check-records"
+for name in grep cmp; do ln -s "$work/bin/record-and-run" "$work/check-bin/$name"; done
+standing_in() {  # standing_in COMMAND...: with grep and cmp recording their command lines
+  PATH="$work/check-bin:$PATH" HALVERNIK_RECORDS=$work/check-records HALVERNIK_STANDINS=$work/check-bin "$@"
+}
+on_pipe() { "$@" 3< <(printf '%s' "$password"); }
 check "on no command line, in no environment (theirs, or the release script's)" \
-  password_absent "$work"/records/*.args "$work"/records/*env
-check "the signer read it from a pipe, both times" \
-  bash -c 'test "$(cat "$@" | sort -u)" = pipe' _ "$work"/records/osslsigncode.*.readpass-kind
+  standing_in on_pipe password_absent "$work"/records/*.args "$work"/records/*env
+check "the signer read it from a pipe, both times" signer_read_pipes "$work"/records/osslsigncode.*.readpass-kind
 check "the pipe held the password, and nothing else" \
-  bash -c 'for f; do cmp -s "$f" <(printf "%s" "$0") || exit 1; done' "$password" "$work"/records/osslsigncode.*.readpass
+  standing_in on_pipe pipe_held_the_password "$work"/records/osslsigncode.*.readpass
+check "these checks ran grep and cmp, stood in for" \
+  test "$(compgen -G "$work/check-records/grep.*.args" | wc -l)" -ge 1 -a \
+       "$(compgen -G "$work/check-records/cmp.*.args" | wc -l)" -ge 1
+check "and gave it to neither on its command line" on_pipe password_absent "$work"/check-records/*.args
 
 echo "--- the checks above, on broken input"
 mkdir "$work/broken"
@@ -122,6 +161,28 @@ cp -r "$out" "$work/broken/release"
 flip_byte "$work/broken/release/symbols/dsn-restore.exe" 5000
 shown_failing "a file with one byte changed fails SHA256SUMS" sums_match "$work/broken/release"
 printf 'HALVERNIK_SIGN_PASSWORD=%s\0' "$password" >"$work/broken/leaked.env"
-shown_failing "a record that holds the password is found" password_absent "$work/broken/leaked.env"
+shown_failing "a record that holds the password is found" on_pipe password_absent "$work/broken/leaked.env"
+osslsigncode sign -pkcs12 "$work/sign.pfx" -readpass <(printf '%s' "$password") -h sha1 \
+  -in "$build/cache_access_check/cache-access-check.exe" -out "$work/broken/sha1.exe" >/dev/null
+shown_failing "an image signed with SHA-1 is not taken for SHA-256" \
+  signed_with_sha256 "$work/cert.pem" "$work/broken/sha1.exe"
+echo pipe >"$work/broken/signer.1.readpass-kind"
+echo "not a pipe" >"$work/broken/signer.2.readpass-kind"
+shown_failing "a signer that read a file once is found" signer_read_pipes "$work"/broken/signer.*.readpass-kind
+printf '%s\n' "$password" >"$work/broken/with-end-of-line.readpass"
+shown_failing "a pipe that held the password and an end of line is found" \
+  on_pipe pipe_held_the_password "$work/broken/with-end-of-line.readpass"
+printf '%s' "${password:1}" >"$work/broken/shortened.readpass"
+shown_failing "a pipe that held part of the password is found" \
+  on_pipe pipe_held_the_password "$work/broken/shortened.readpass"
+cp "$out/symbols/cache-access-check.exe" "$work/broken/symbols.exe"
+# A byte of its code, which stripping keeps.
+text_offset=$("$objdump" -h "$work/broken/symbols.exe" | awk '$2 == ".text" { print $6 }')
+flip_byte "$work/broken/symbols.exe" $((16#$text_offset + 16))
+shown_failing "symbols with one byte changed, stripped, are not the shipped file unsigned" \
+  stripped_is_unsigned "$work/broken/symbols.exe" "$out/cache-access-check.exe"
+# What README said before: stripped, the symbols are the shipped file byte for byte. Not for a signed one.
+shown_failing "the symbols of a signed release, stripped, are not the signed file byte for byte" \
+  "$here/check_symbols.sh" "$objdump" "$strip" "$out/cache-access-check.exe" "$out/symbols/cache-access-check.exe"
 
 finish_checks
