@@ -102,14 +102,39 @@ class Probe(unittest.TestCase):
                     machine.close()
 
 
+def checkout_state(root):
+    """Every file of a checkout, with its size and time, but the build
+    folders, git's own and Python's caches, which other tests write."""
+    state = []
+    for folder, subfolders, files in os.walk(root):
+        subfolders[:] = [name for name in subfolders if name not in ("build", ".git", "__pycache__")]
+        for name in files:
+            info = os.lstat(os.path.join(folder, name))
+            state.append((os.path.relpath(os.path.join(folder, name), root), info.st_size, info.st_mtime_ns))
+    return sorted(state)
+
+
 class Setup(unittest.TestCase):
-    """scripts/setup.sh with apt, dpkg and mount stood in for: everything
-    counts as installed, and nothing outside the planted machine changes."""
+    """scripts/setup.sh, in a checkout planted beside the machine (the
+    set-up scripts, and the schema check's lock file), with apt, dpkg,
+    mount, npm, node and fetch-yyjson.sh stood in for: everything counts as
+    installed, nothing is fetched, and nothing outside the planted machine
+    and checkout changes."""
 
     def run_setup(self, machine, mount_works=True):
         stubs = os.path.join(machine.root, "bin")
         os.mkdir(stubs)
         log = os.path.join(machine.root, "calls.log")
+        checkout = os.path.join(machine.root, "checkout")
+        os.makedirs(os.path.join(checkout, "scripts"))
+        for script in ("setup.sh", "probe_32bit.py", "enable_32bit_emulation.sh"):
+            shutil.copy2(os.path.join(SOURCE, "scripts", script), os.path.join(checkout, "scripts"))
+        Machine.write(os.path.join(checkout, "scripts", "fetch-yyjson.sh"),
+                      f'#!/bin/sh\necho "fetch-yyjson.sh in $(cd "$(dirname "$0")/.." && pwd)" >>{log}\n',
+                      executable=True)
+        schema_check = os.path.join(checkout, "tests", "windows", "sbom_schema")
+        os.makedirs(schema_check)
+        shutil.copy(os.path.join(SOURCE, "tests", "windows", "sbom_schema", "package-lock.json"), schema_check)
         scripts = {
             "dpkg-query": "echo 'install ok installed'",
             "dpkg": "echo i386",
@@ -117,14 +142,17 @@ class Setup(unittest.TestCase):
             "apt-cache": "exit 0",
             "sudo": 'exec "$@"',
             "mount": f'echo "mount $*" >>{log}; exit {0 if mount_works else 32}',
+            "npm": f'echo "npm $* in $PWD" >>{log}; mkdir -p node_modules',
+            "node": "exit 0",
         }
         for name, body in scripts.items():
             Machine.write(os.path.join(stubs, name), f"#!/bin/sh\n{body}\n", executable=True)
         emulator = os.path.join(machine.root, "qemu-i386-static")
         Machine.write(emulator, "#!/bin/sh\n", executable=True)
         env = dict(machine.env, PATH=stubs + os.pathsep + os.environ["PATH"], HALVERNIK_QEMU_I386=emulator)
-        result = subprocess.run(["bash", SETUP], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, timeout=300, check=False)
+        result = subprocess.run(["bash", os.path.join(checkout, "scripts", "setup.sh")], env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300,
+                                check=False)
         calls = ""
         if os.path.exists(log):
             with open(log) as said:
@@ -143,6 +171,17 @@ class Setup(unittest.TestCase):
         self.assertIn("setup: 32-bit programs run native here", output)
         self.assertEqual(machine.read("register"), "")
         self.assertNotIn("qemu", calls)
+
+    def test_the_schema_packages_and_yyjson_come_in_the_planted_checkout_alone(self):
+        machine = self.machine(loader="runs")
+        before = checkout_state(SOURCE)
+        status, output, calls = self.run_setup(machine)
+        self.assertEqual(status, 0, output)
+        checkout = os.path.join(machine.root, "checkout")
+        self.assertIn(f"npm ci --no-audit --no-fund --ignore-scripts --loglevel=error in "
+                      f"{os.path.join(checkout, 'tests', 'windows', 'sbom_schema')}\n", calls)
+        self.assertIn(f"fetch-yyjson.sh in {checkout}\n", calls)
+        self.assertEqual(checkout_state(SOURCE), before)
 
     def test_broken_wine_stops_with_the_reason_and_registers_nothing(self):
         machine = self.machine(loader="fails")
