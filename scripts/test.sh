@@ -7,7 +7,7 @@
 # tools/wine_harness/wine_policy.py decides for this machine. Installs what
 # is missing first, and ends by saying what ran on what.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_root=$root/build
 presets=(linux linux-sanitize windows-x64 windows-x86)
 
@@ -37,7 +37,7 @@ print_figures() {  # print_figures PRESET: the sweeps' figures and the suites' t
       fi
     done
   fi
-  python3 "$root/scripts/scenario_tables.py" "$build"
+  python3 "$root/scripts/scenario_tables.py" "$build" || status=1
   return $status
 }
 
