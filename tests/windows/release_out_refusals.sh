@@ -56,7 +56,7 @@ cases=(
   "a file|notes.txt|it is not a folder"
   "a non-empty folder with no earlier release|docs|holds files but no earlier release"
   "a folder whose release marker reaches out of it|$tree/tampered|lists \"../checkout/notes.txt\", which no release writes"
-  "a folder whose release marker lists a file no release writes|$tree/notes-listed|lists \"notes.txt\", which no release writes"
+  "a folder whose marker lists a file no release writes|$tree/notes-listed|lists \"notes.txt\", which no release writes"
 )
 for entry in "${cases[@]}"; do
   IFS='|' read -r what out message <<<"$entry"

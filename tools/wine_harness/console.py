@@ -6,7 +6,7 @@ import subprocess
 import tempfile
 import time
 
-TIMEOUT = 900  # seconds for one program: about a minute where 32-bit code is emulated
+from wine_prefix import TIMEOUT
 
 
 class Console:

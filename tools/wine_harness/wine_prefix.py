@@ -18,6 +18,8 @@ SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file_
 WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
 WINESERVER = os.path.join(os.path.dirname(WINE), "wineserver")
 
+TIMEOUT = 900  # seconds for one program: about a minute where 32-bit code is emulated
+
 # What a Wine process takes from a session's environment.
 WINE_VARIABLES = ("WINEPREFIX", "WINEDEBUG", "LC_ALL", "WINEDLLOVERRIDES", "DISPLAY", "HOME", "USER", "LOGNAME")
 

@@ -23,13 +23,15 @@ import subprocess
 import tempfile
 
 from bitmap_to_png import bitmap_to_png
-from console import TIMEOUT, Console
+from console import Console
 from display import Display
+# The names below that this module does not use are imported from here by
+# the suites and scripts, as before the session had rooms of its own.
 from harness_error import HarnessError
-from message_boxes import Box, read_box_log, unescape  # noqa: F401 (Box and unescape: for the suites)
+from message_boxes import Box, read_box_log, unescape  # noqa: F401
 from reg_text import RegTextError, import_text, parse_reg_export, reg_string  # noqa: F401
 from unprivileged_user import CHECK_USER, UnprivilegedUser  # noqa: F401
-from wine_prefix import WINE, WINE_VARIABLES, WINESERVER, copy_of_template, template_prefix  # noqa: F401
+from wine_prefix import TIMEOUT, WINE, WINE_VARIABLES, WINESERVER, copy_of_template, template_prefix  # noqa: F401
 from wine_prefix import wine_environment
 
 HKCU = "HKEY_CURRENT_USER"
