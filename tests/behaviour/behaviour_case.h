@@ -6,7 +6,6 @@
 //
 // CHECK_EQ records a failure and goes on; REQUIRE_EQ also ends the case.
 // A Note names the row of a table of cases in the failures it sees.
-#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <string>
