@@ -71,6 +71,14 @@ TEST_F(CheckRunTest, OneFailureGivesItsLineAndACountOfOne) {
             u"2 errors occurred during file creation tests.\n");
 }
 
+TEST_F(CheckRunTest, LeftoverHiddenTestFileIsOneErrorAndIsGoneAfterTheRun) {
+  AddFile(kCache + u"\\test_2_128.txt", FILE_ATTRIBUTE_HIDDEN);
+  RunCacheAccessCheck();
+  EXPECT_EQ(StandardOutput(), u"Error creating file " + kCache + u"\\test_2_128.txt: Access is denied. (5)\n"
+                              u"1 errors occurred during file creation tests.\n");
+  EXPECT_THAT(FilePaths(), IsEmpty());
+}
+
 TEST_F(CheckRunTest, FolderLookupThatFailsSkipsTheCacheFolderSilently) {
   for (const HRESULT result : {E_FAIL, S_FALSE}) {
     Reset();

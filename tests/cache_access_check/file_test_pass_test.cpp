@@ -77,6 +77,20 @@ TEST_F(FileTestPassTest, ErrorTextJoinsTheLinesOfTheSystemTextOrIsOnlyTheCode) {
   }
 }
 
+// A test file an earlier run or another program left hidden or system: the
+// writing pass asks for other attributes, which Windows refuses; the reading
+// pass still opens it, and deletes it.
+TEST_F(FileTestPassTest, LeftoverHiddenOrSystemTestFileIsRefusedToTheWritingPassThenDeleted) {
+  for (const DWORD left : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}) {
+    Reset();
+    AddFile(u".\\test_0_16384.txt", left);
+    EXPECT_EQ(Write(u"."), 1);
+    EXPECT_EQ(Read(u"."), 0);
+    EXPECT_EQ(StandardOutput(), u"Error creating file .\\test_0_16384.txt: Access is denied. (5)\n") << left;
+    EXPECT_THAT(FilePaths(), IsEmpty()) << left;
+  }
+}
+
 TEST_F(FileTestPassTest, OtherAccessOpensWithoutDeleting) {
   AddFile(u".\\test_0_0.txt");
   EXPECT_EQ(RunFileTests(u".", GENERIC_READ | GENERIC_WRITE, {0}, {0, 128}, OPEN_EXISTING), 1);

@@ -1,7 +1,8 @@
 // Files on the fake: folders that exist or not, files that a create leaves
 // and a delete removes, share modes between open handles, and the last-error
-// codes Windows sets. Also the shell folder lookup and the UTF-8 probe.
+// codes Windows sets. Also the shell folder lookup and the conversion to UTF-8.
 #include <cstring>
+#include <string>
 
 #include "win32/api.h"
 #include "win32/fake/fake_state.h"
@@ -10,7 +11,9 @@ namespace win32::fake {
 namespace {
 
 constexpr DWORD ERROR_FILE_EXISTS = 80;
-constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+// A folder or file of a program that is not long-path aware: the path and
+// its NUL must fit in MAX_PATH units.
+constexpr std::size_t kLongestPath = MAX_PATH - 1;
 
 // Upper case, one backslash between parts, none at the end.
 std::u16string PathKey(std::u16string_view path) {
@@ -30,6 +33,32 @@ std::u16string PathKey(std::u16string_view path) {
 std::u16string FolderOf(const std::u16string& key) {
   const auto slash = key.rfind(u'\\');
   return slash == std::u16string::npos ? u"." : key.substr(0, slash);
+}
+
+// A folder exists with every folder above it.
+void AddFolderKey(const std::u16string& key) {
+  for (std::u16string folder = key; TheState().folders.insert(folder).second && folder != u".";) {
+    const auto slash = folder.rfind(u'\\');
+    if (slash == std::u16string::npos) {
+      break;
+    }
+    folder.resize(slash);
+  }
+}
+
+bool TooLong(const char16_t* path) { return std::char_traits<char16_t>::length(path) > kLongestPath; }
+
+// What a new or overwritten file's attributes become: those asked for, and
+// ARCHIVE, which Windows sets on every file it writes.
+DWORD AttributesOfNewFile(DWORD flagsAndAttributes) {
+  return (flagsAndAttributes & 0xFFFF & ~(FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_DIRECTORY)) | FILE_ATTRIBUTE_ARCHIVE;
+}
+
+// CREATE_ALWAYS over a hidden or system file must ask for those attributes
+// again; Windows refuses the access otherwise.
+bool KeepsHiddenAndSystem(DWORD existing, DWORD asked) {
+  const DWORD kept = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  return (asked & kept) == kept;
 }
 
 HANDLE Fail(DWORD code) {
@@ -59,6 +88,27 @@ bool SharingAllows(const std::u16string& key, DWORD access, DWORD share) {
   return true;
 }
 
+// The model's own encoder: dsn-restore's conversion is held against the same
+// edges by the behaviour suite, and must not be what the model answers with.
+void AppendUtf8(std::string& out, char32_t point) {
+  const auto byte = [&out](char32_t b) { out.push_back(static_cast<char>(b)); };
+  if (point < 0x80) {
+    byte(point);
+  } else if (point < 0x800) {
+    byte(0xC0 | (point >> 6));
+    byte(0x80 | (point & 0x3F));
+  } else if (point < 0x10000) {
+    byte(0xE0 | (point >> 12));
+    byte(0x80 | ((point >> 6) & 0x3F));
+    byte(0x80 | (point & 0x3F));
+  } else {
+    byte(0xF0 | (point >> 18));
+    byte(0x80 | ((point >> 12) & 0x3F));
+    byte(0x80 | ((point >> 6) & 0x3F));
+    byte(0x80 | (point & 0x3F));
+  }
+}
+
 bool OpenWithoutDeleteSharing(const std::u16string& key) {
   for (const auto& [handle, open] : TheState().openFiles) {
     if (open.key == key && !(open.share & FILE_SHARE_DELETE)) {
@@ -70,11 +120,28 @@ bool OpenWithoutDeleteSharing(const std::u16string& key) {
 
 }  // namespace
 
-void AddFolder(std::u16string_view path) { TheState().folders.insert(PathKey(path)); }
+void AddFolder(std::u16string_view path) { AddFolderKey(PathKey(path)); }
 bool FolderExists(std::u16string_view path) { return TheState().folders.count(PathKey(path)) == 1; }
 
 void AddFile(std::u16string_view path, DWORD attributes) {
-  TheState().files[PathKey(path)] = FakeFile{std::u16string(path), attributes};
+  const std::u16string key = PathKey(path);
+  AddFolderKey(FolderOf(key));
+  TheState().files[key] = FakeFile{std::u16string(path), attributes};
+}
+
+void ChangeFileAttributes(std::u16string_view path, DWORD attributes) {
+  const auto file = TheState().files.find(PathKey(path));
+  if (file != TheState().files.end()) {
+    file->second.attributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+  }
+}
+
+std::optional<DWORD> FileAttributes(std::u16string_view path) {
+  const auto file = TheState().files.find(PathKey(path));
+  if (file == TheState().files.end()) {
+    return std::nullopt;
+  }
+  return file->second.attributes;
 }
 
 bool FileExists(std::u16string_view path) { return TheState().files.count(PathKey(path)) == 1; }
@@ -109,6 +176,9 @@ HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMod
     return Fail(*failure);
   }
   State& s = TheState();
+  if (TooLong(fileName)) {
+    return Fail(ERROR_PATH_NOT_FOUND);
+  }
   const std::u16string key = PathKey(fileName);
   const std::u16string folder = FolderOf(key);
   if (s.folders.count(folder) == 0) {
@@ -141,12 +211,15 @@ HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMod
       ((desiredAccess & GENERIC_WRITE) != 0 || creationDisposition == CREATE_ALWAYS)) {
     return Fail(ERROR_ACCESS_DENIED);
   }
+  if (exists && creationDisposition == CREATE_ALWAYS &&
+      !KeepsHiddenAndSystem(existing->second.attributes, flagsAndAttributes)) {
+    return Fail(ERROR_ACCESS_DENIED);
+  }
   if (exists && !SharingAllows(key, desiredAccess, shareMode)) {
     return Fail(ERROR_SHARING_VIOLATION);
   }
   if (!exists || creationDisposition == CREATE_ALWAYS) {
-    const DWORD attributes = flagsAndAttributes & 0xFFFF;
-    s.files[key] = FakeFile{fileName, attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes};
+    s.files[key] = FakeFile{fileName, AttributesOfNewFile(flagsAndAttributes)};
   }
   // Windows says so when a create met a file that was already there.
   s.lastError = exists && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS)
@@ -173,6 +246,9 @@ BOOL DeleteFileW(const char16_t* fileName) {
     return FailBool(*failure);
   }
   State& s = TheState();
+  if (TooLong(fileName)) {
+    return FailBool(ERROR_PATH_NOT_FOUND);
+  }
   const std::u16string key = PathKey(fileName);
   if (s.folders.count(FolderOf(key)) == 0) {
     return FailBool(ERROR_PATH_NOT_FOUND);
@@ -211,40 +287,54 @@ HRESULT SHGetFolderPathW(int folder, HANDLE, DWORD flags, char16_t* path) {
   return s.localAppDataResult;
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD, const char16_t* text, int units, char* output, int outputBytes) {
+int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* text, int units, char* output,
+                        int outputBytes) {
+  State& s = TheState();
   if (const auto failure = EnterCall(Call::WideCharToMultiByte)) {
-    TheState().lastError = *failure;
+    s.lastError = *failure;
     return 0;
   }
-  State& s = TheState();
   if (codePage != CP_UTF8 || s.utf8ConversionFails) {
     s.lastError = ERROR_NO_UNICODE_TRANSLATION;
     return 0;
   }
-  // Only the size query is modelled: the UTF-8 bytes the text needs, its NUL
-  // included when the length is -1. An unpaired surrogate becomes U+FFFD.
+  // UTF-8 takes no flag but WC_ERR_INVALID_CHARS.
+  if (flags != 0 && flags != WC_ERR_INVALID_CHARS) {
+    s.lastError = ERROR_INVALID_FLAGS;
+    return 0;
+  }
+  if (text == nullptr || units == 0 || outputBytes < 0 || (output == nullptr && outputBytes != 0)) {
+    s.lastError = ERROR_INVALID_PARAMETER;
+    return 0;
+  }
+  // The text and, when its length is -1, its NUL. An unpaired surrogate
+  // becomes U+FFFD, or fails the call under WC_ERR_INVALID_CHARS.
   const std::u16string_view view =
       units < 0 ? std::u16string_view(text, std::char_traits<char16_t>::length(text) + 1)
                 : std::u16string_view(text, static_cast<std::size_t>(units));
-  int bytes = 0;
+  std::string utf8;
   for (std::size_t i = 0; i < view.size(); ++i) {
-    const char16_t unit = view[i];
-    if (unit < 0x80) {
-      bytes += 1;
-    } else if (unit < 0x800) {
-      bytes += 2;
-    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < view.size() && view[i + 1] >= 0xDC00 &&
-               view[i + 1] <= 0xDFFF) {
-      bytes += 4;
-      ++i;
-    } else {
-      bytes += 3;
+    char32_t point = view[i];
+    if (point >= 0xD800 && point <= 0xDBFF && i + 1 < view.size() && view[i + 1] >= 0xDC00 && view[i + 1] <= 0xDFFF) {
+      point = 0x10000 + ((point - 0xD800) << 10) + (view[++i] - 0xDC00);
+    } else if (point >= 0xD800 && point <= 0xDFFF) {
+      if (flags == WC_ERR_INVALID_CHARS) {
+        s.lastError = ERROR_NO_UNICODE_TRANSLATION;
+        return 0;
+      }
+      point = 0xFFFD;
     }
+    AppendUtf8(utf8, point);
   }
-  if (output != nullptr && outputBytes != 0) {
-    s.lastError = ERROR_INVALID_PARAMETER;  // converting is not modelled
+  const int bytes = static_cast<int>(utf8.size());
+  if (outputBytes == 0) {
+    return bytes;  // the size it needs
+  }
+  if (bytes > outputBytes) {
+    s.lastError = ERROR_INSUFFICIENT_BUFFER;
     return 0;
   }
+  std::memcpy(output, utf8.data(), utf8.size());
   return bytes;
 }
 

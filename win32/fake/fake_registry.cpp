@@ -63,6 +63,10 @@ HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access) {
   return reinterpret_cast<HKEY>(id);
 }
 
+// A path names keys below the key it starts from: it cannot begin with a
+// backslash. Runs of backslashes between names, and at the end, count as one.
+bool IsMalformedPath(std::u16string_view path) { return !path.empty() && path.front() == u'\\'; }
+
 std::vector<std::u16string_view> SplitPath(std::u16string_view path) {
   std::vector<std::u16string_view> parts;
   while (!path.empty()) {
@@ -133,6 +137,20 @@ void StoreValue(Key& key, RegistryValue value) {
   } else {
     key.values.push_back(std::move(value));
   }
+}
+
+// A text whose size leaves out its NUL is stored with it when the NUL follows
+// in the caller's buffer, as Windows does: readers of REG_SZ expect one.
+DWORD StoredBytes(DWORD type, const BYTE* data, DWORD dataBytes) {
+  const bool isText = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+  if (!isText || data == nullptr || dataBytes < sizeof(char16_t)) {
+    return dataBytes;
+  }
+  const auto unitAt = [data](DWORD index) {
+    return static_cast<char16_t>(data[index * 2] | (data[index * 2 + 1] << 8));
+  };
+  const DWORD units = dataBytes / sizeof(char16_t);
+  return unitAt(units - 1) != 0 && unitAt(units) == 0 ? dataBytes + sizeof(char16_t) : dataBytes;
 }
 
 void Detach(Key& key) {
@@ -211,6 +229,9 @@ LSTATUS RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM de
   if (options != 0) {
     return ERROR_INVALID_PARAMETER;
   }
+  if (IsMalformedPath(Text(subKey))) {
+    return ERROR_BAD_PATHNAME;
+  }
   const auto target = Walk(from.key, Text(subKey));
   if (!target) {
     return ERROR_FILE_NOT_FOUND;
@@ -248,23 +269,27 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t* valueName, DWORD* valueNa
     return ERROR_NO_MORE_ITEMS;
   }
   const RegistryValue& value = values[index];
-  // The name needs room for its NUL; the data is copied as stored.
+  const auto storedBytes = static_cast<DWORD>(value.data.size());
+  // The name needs room for its NUL. When it has none, nothing is copied and
+  // its size stays as given; the data's size is told either way.
   if (value.name.size() + 1 > *valueNameUnits) {
-    return ERROR_MORE_DATA;
-  }
-  if (dataBytes != nullptr && value.data.size() > *dataBytes) {
-    *dataBytes = static_cast<DWORD>(value.data.size());
+    if (dataBytes != nullptr) {
+      *dataBytes = storedBytes;
+    }
     return ERROR_MORE_DATA;
   }
   std::memcpy(valueName, value.name.c_str(), (value.name.size() + 1) * sizeof(char16_t));
   *valueNameUnits = static_cast<DWORD>(value.name.size());
-  if (dataBytes != nullptr) {
-    if (data != nullptr && !value.data.empty()) {
-      std::memcpy(data, value.data.data(), value.data.size());
-    }
-    *dataBytes = static_cast<DWORD>(value.data.size());
+  if (dataBytes == nullptr) {
+    return ERROR_SUCCESS;
   }
-  return ERROR_SUCCESS;
+  // The data is copied as stored, or not at all.
+  const bool fits = storedBytes <= *dataBytes;
+  if (fits && data != nullptr && storedBytes != 0) {
+    std::memcpy(data, value.data.data(), storedBytes);
+  }
+  *dataBytes = storedBytes;
+  return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
 LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
@@ -274,6 +299,9 @@ LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
   OpenKey from;
   if (const LSTATUS status = Reach(key, 0, from); status != ERROR_SUCCESS) {
     return status;
+  }
+  if (IsMalformedPath(Text(subKey))) {
+    return ERROR_BAD_PATHNAME;
   }
   const auto target = Walk(from.key, Text(subKey));
   if (!target) {
@@ -309,6 +337,9 @@ LSTATUS RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM 
   if (options != REG_OPTION_NON_VOLATILE) {
     return ERROR_INVALID_PARAMETER;
   }
+  if (IsMalformedPath(Text(subKey))) {
+    return ERROR_BAD_PATHNAME;
+  }
   auto target = Walk(from.key, Text(subKey));
   const bool existed = target != nullptr;
   if (!target) {
@@ -341,7 +372,8 @@ LSTATUS RegSetValueExW(HKEY key, const char16_t* valueName, DWORD type, const BY
   if (name.size() > kMaxValueNameUnits) {
     return ERROR_INVALID_PARAMETER;
   }
-  StoreValue(*open.key, {std::u16string(name), type, std::vector<BYTE>(data, data + dataBytes)});
+  const DWORD stored = StoredBytes(type, data, dataBytes);
+  StoreValue(*open.key, {std::u16string(name), type, std::vector<BYTE>(data, data + stored)});
   return ERROR_SUCCESS;
 }
 

@@ -1,6 +1,8 @@
 // The fake platform's state: reset, call counting and injected failures.
 #include "win32/fake/fake_state.h"
 
+#include "win32/fake/upcase_table.h"
+
 namespace win32::fake {
 
 namespace {
@@ -99,13 +101,10 @@ void FailCallFrom(Call call, DWORD code, int firstOccurrence) {
 int InjectedFailureCount() { return TheState().injectedFailures; }
 
 std::u16string Folded(std::u16string_view name) {
-  // Windows upcases both names before comparing; ASCII and Latin-1 letters
-  // are what the tools' names use.
+  // Windows upcases both names, unit by unit, before comparing.
   std::u16string folded(name);
   for (char16_t& c : folded) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-      c = static_cast<char16_t>(c - 0x20);
-    }
+    c = UpcaseUnit(c);
   }
   return folded;
 }

@@ -71,11 +71,16 @@ int LocalAllocationCount();
 
 // --- Files --------------------------------------------------------------------------
 // Paths compare without regard to letter case; runs of backslashes count as
-// one. The current directory "." exists from the start.
+// one. The current directory "." exists from the start. A folder or file is
+// added with every folder above it, as a real file system holds them.
 void AddFolder(std::u16string_view path);
 bool FolderExists(std::u16string_view path);
 void AddFile(std::u16string_view path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 bool FileExists(std::u16string_view path);
+// The user or another program changes a file's attributes (attrib +h, say).
+void ChangeFileAttributes(std::u16string_view path, DWORD attributes);
+// A file's attributes as GetFileAttributesW gives them, or nothing when missing.
+std::optional<DWORD> FileAttributes(std::u16string_view path);
 // Every file, by the path it was created with.
 std::vector<std::u16string> FilePaths();
 // Every attempt to create or open a file in the folder fails with the code, as
