@@ -13,6 +13,7 @@
 #include "reliability/invariant_checks.h"
 #include "support/fake_platform_test.h"
 #include "support/figures_file.h"
+#include "support/output_lines.h"
 #include "win32/api.h"
 #include "win32/unique_handles.h"
 
@@ -87,15 +88,6 @@ std::vector<Action> Actions() {
   return actions;
 }
 
-std::vector<std::u16string> Lines(const std::u16string& text) {
-  std::vector<std::u16string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find(u'\n', start)) != std::u16string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
-
 // The error lines' attempts: "creating" or "opening", then the file.
 std::set<std::u16string> Attempts() {
   std::set<std::u16string> attempts;
@@ -141,7 +133,7 @@ void CheckRun(int status, int call, const Action& action, const Witness& witness
 
   const std::u16string& out = StandardOutput();
   figures.Check(!out.empty() && out.back() == u'\n', when + "the output ends with a line");
-  std::vector<std::u16string> lines = Lines(out);
+  std::vector<std::u16string> lines = OutputLines(out);
   const std::u16string verdict = lines.empty() ? u"" : lines.back();
   if (!lines.empty()) {
     lines.pop_back();
