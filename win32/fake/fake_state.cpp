@@ -61,7 +61,7 @@ void Reset() {
 void CountCall(Call call) {
   State& s = TheState();
   if (s.otherProgramActing) {
-    return;  // another program's own call, not one of the program's
+    return;  // another program's own call: not one of the tool's
   }
   ++s.callCounts[static_cast<int>(call)];
   ++s.totalCalls;
