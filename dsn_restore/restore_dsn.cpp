@@ -1,8 +1,7 @@
 #include "dsn_restore/restore_dsn.h"
 
-#include <algorithm>
-
 #include "dsn_restore/backup_document.h"
+#include "dsn_restore/long_member_name.h"
 #include "dsn_restore/odbc_names.h"
 #include "dsn_restore/show_system_error.h"
 #include "dsn_restore/text_conversion.h"
@@ -11,53 +10,36 @@
 namespace dsn_restore {
 namespace {
 
-// Writes the members into the (new, empty) key. A value the registry refuses
-// is shown; the others are still written.
-bool WriteMembers(HKEY key, const std::vector<BackupMember>& members) {
-  bool allWritten = true;
+// Writes the members into the (new, empty) key; returns how many were
+// written. A value the registry refuses is shown, in a box that names the DSN
+// (DSNs share setting names such as Server); the others are still written.
+std::size_t WriteMembers(HKEY key, const std::u16string& dsnName, const std::vector<BackupMember>& members) {
+  std::size_t written = 0;
   for (const BackupMember& member : members) {
     // REG_SZ data counts its terminating NUL, as readers of DSN settings expect.
     const auto bytes = static_cast<DWORD>((member.value.size() + 1) * 2);
     const LSTATUS status = win32::RegSetValueExW(key, member.name.c_str(), REG_SZ,
                                                  reinterpret_cast<const BYTE*>(member.value.c_str()), bytes);
     if (status != ERROR_SUCCESS) {
-      ShowSystemError(static_cast<DWORD>(status), u"Cannot set registry value " + member.name);
-      allWritten = false;
+      ShowSystemErrorWithNote(static_cast<DWORD>(status), u"Cannot set registry value " + member.name,
+                              u"This setting of DSN \"" + dsnName + u"\" was not written.");
+    } else {
+      ++written;
     }
   }
-  return allWritten;
+  return written;
 }
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// A name as a box can show it: a long one cut after at most 40 UTF-16 units,
-// never between the halves of a surrogate pair, with a mark that it was cut.
-std::u16string ShortenedName(const std::u16string& name) {
-  constexpr std::size_t kShown = 40;
-  if (name.size() <= kShown) {
-    return name;
-  }
-  const bool splitsAPair = IsHighSurrogate(name[kShown - 1]) && IsLowSurrogate(name[kShown]);
-  return name.substr(0, splitsAPair ? kShown - 1 : kShown) + u"\u2026";
-}
-
-// How long a name is against the registry's limit, in a measure the reader
-// can check: characters when every one is ASCII (one UTF-16 unit each), else
-// UTF-16 units, the registry's own measure (an emoji takes two).
-std::u16string NameLengthAgainstTheLimit(const std::u16string& name) {
-  const std::u16string units = DecimalText(static_cast<long long>(name.size()));
-  const std::u16string limit = DecimalText(static_cast<long long>(kMaxValueNameUnits));
-  if (std::all_of(name.begin(), name.end(), [](char16_t unit) { return unit < 0x80; })) {
-    return u"has " + units + u" characters, and the registry takes value names of at most " + limit;
-  }
-  return u"has " + units + u" UTF-16 units, and the registry takes value names of at most " + limit +
-         u" UTF-16 units";
-}
+// The key is no longer there: another program deleted it (and may have made
+// it again) after the tool opened or found it.
+bool SaysTheKeyIsGone(LSTATUS status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_KEY_DELETED; }
 
 // Where the settings stand when a box is their only sure copy.
 std::u16string NoLongerInTheRegistry(const std::u16string& dsnName) {
   return u"The settings of DSN \"" + dsnName + u"\" are no longer in the registry.";
+}
+std::u16string PartlyInItsKey(const std::u16string& dsnName) {
+  return u"The key of DSN \"" + dsnName + u"\" holds only part of its settings.";
 }
 std::u16string BesideAKeyMadeAgain(const std::u16string& dsnName) {
   return u"Another program made the key of DSN \"" + dsnName +
@@ -66,16 +48,17 @@ std::u16string BesideAKeyMadeAgain(const std::u16string& dsnName) {
 
 // After a value was refused, the new key gets the backup back, so that the
 // settings stay in the registry and a later run retries. Shows the backup
-// itself when that is refused too.
-void KeepBackup(HKEY key, const std::u16string& dsnName, const std::u16string& backupText) {
+// itself when that is refused too, saying what the key still holds.
+void KeepBackup(HKEY key, const std::u16string& dsnName, const std::u16string& backupText, bool someWritten) {
   // With its terminating NUL, as every REG_SZ the tool writes.
   const auto bytes = static_cast<DWORD>((backupText.size() + 1) * 2);
   const LSTATUS status = win32::RegSetValueExW(key, kBackupValueName.data(), REG_SZ,
                                                reinterpret_cast<const BYTE*>(backupText.c_str()), bytes);
   if (status != ERROR_SUCCESS) {
+    const bool partly = someWritten && !SaysTheKeyIsGone(status);
     ShowSystemErrorWithBackup(static_cast<DWORD>(status),
                               u"Cannot set registry value " + std::u16string(kBackupValueName),
-                              NoLongerInTheRegistry(dsnName), backupText);
+                              partly ? PartlyInItsKey(dsnName) : NoLongerInTheRegistry(dsnName), backupText);
   }
 }
 
@@ -101,8 +84,11 @@ const BackupMembers* RestorableMembers(const std::u16string& dsnName, const Back
 }
 
 // Deletes the DSN's old key, or finds it absent (the open reports the path
-// missing). Shows why and returns false when the key stays.
-bool RemoveOldKey(HKEY root, const std::u16string& dsnKeyPath) {
+// missing). Shows why and returns false when it does not: the key stays, or
+// another program deleted it after its backup was read, and the box is then
+// the only copy of the settings.
+bool RemoveOldKey(HKEY root, const std::u16string& dsnName, const std::u16string& dsnKeyPath,
+                  const std::u16string& backupText) {
   const std::u16string caption = u"Cannot delete registry key " + dsnKeyPath;
   win32::UniqueHkey oldKey;
   const LSTATUS openStatus = win32::RegOpenKeyExW(root, dsnKeyPath.c_str(), 0, KEY_ALL_ACCESS, oldKey.put());
@@ -111,6 +97,10 @@ bool RemoveOldKey(HKEY root, const std::u16string& dsnKeyPath) {
     status = win32::RegDeleteKeyW(oldKey.get(), u"");
   } else if (openStatus == ERROR_PATH_NOT_FOUND) {
     status = ERROR_SUCCESS;
+  }
+  if (SaysTheKeyIsGone(status)) {
+    ShowSystemErrorWithBackup(static_cast<DWORD>(status), caption, NoLongerInTheRegistry(dsnName), backupText);
+    return false;
   }
   if (status != ERROR_SUCCESS) {
     ShowSystemError(static_cast<DWORD>(status), caption);
@@ -139,7 +129,7 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
   }
 
   const std::u16string dsnKeyPath = treePath + u"\\" + dsnName;
-  if (!RemoveOldKey(root, dsnKeyPath)) {
+  if (!RemoveOldKey(root, dsnName, dsnKeyPath, backupText)) {
     return false;
   }
 
@@ -160,8 +150,9 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
     ShowSystemErrorWithBackup(ERROR_ALREADY_EXISTS, createCaption, BesideAKeyMadeAgain(dsnName), backupText);
     return false;
   }
-  if (!WriteMembers(newKey.get(), backup->members)) {
-    KeepBackup(newKey.get(), dsnName, backupText);
+  const std::size_t written = WriteMembers(newKey.get(), dsnName, backup->members);
+  if (written != backup->members.size()) {
+    KeepBackup(newKey.get(), dsnName, backupText, written > 0);
     return false;
   }
   return true;

@@ -22,16 +22,21 @@ void ShowSystemError(DWORD code, const std::u16string& caption) {
   ShowFailure(caption, SystemText(code));
 }
 
-void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& whereTheSettingsAre,
-                               const std::u16string& backupText) {
+void ShowSystemErrorWithNote(DWORD code, const std::u16string& caption, const std::u16string& note) {
   std::u16string text = SystemText(code);
   if (!text.empty() && !text.ends_with(u"\n")) {
     text += u"\r\n";
   }
-  text += u"\r\n" + whereTheSettingsAre +
+  ShowFailure(caption, text + u"\r\n" + note);
+}
+
+void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& whereTheSettingsAre,
+                               const std::u16string& backupText) {
+  ShowSystemErrorWithNote(
+      code, caption,
+      whereTheSettingsAre +
           u" Its backup follows: copy this message (Ctrl+C) to keep it, and restore the settings by hand.\r\n\r\n" +
-          backupText;
-  ShowFailure(caption, text);
+          backupText);
 }
 
 void ShowFailure(const std::u16string& caption, const std::u16string& text) {

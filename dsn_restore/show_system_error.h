@@ -10,6 +10,10 @@ namespace dsn_restore {
 // The system's text for the code as the body, the caption as the title.
 void ShowSystemError(DWORD code, const std::u16string& caption);
 
+// The system's text, then a blank line and `note`: what the code alone does
+// not say (which DSN the failure concerns, say).
+void ShowSystemErrorWithNote(DWORD code, const std::u16string& caption, const std::u16string& note);
+
 // A failure after which the box may be the only copy of a DSN's settings: the
 // system's text, then `whereTheSettingsAre` (one sentence), then the DSN's
 // backup text, which the user can copy from the box (Ctrl+C) and restore by

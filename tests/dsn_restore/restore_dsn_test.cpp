@@ -4,6 +4,7 @@
 
 #include "dsn_restore/registry_reading.h"
 #include "support/odbc_fixture.h"
+#include "win32/fake/other_program.h"
 
 namespace dsn_restore {
 namespace {
@@ -13,8 +14,10 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using win32::fake::Call;
 using win32::fake::FailCall;
+using win32::fake::FailCallFrom;
 using win32::fake::KeyValues;
 using win32::fake::ShownBoxes;
+namespace other = win32::fake::other_program;
 
 const std::u16string kSalesKey = DsnKey(u"Sales");
 const std::u16string kSalesBackup = u"{\"Server\":\"db1\",\"Port\":\"5432\"}";
@@ -128,12 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
         KeptKeyCase{"DsnKeyHasSubkeys",
                     [] { win32::fake::CreateKey(HKEY_CURRENT_USER, kSalesKey + u"\\Options"); },
                     u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_ACCESS_DENIED},
-        KeptKeyCase{"DsnKeyOpenFailsWithFileNotFound",
-                    [] { FailCall(Call::RegOpenKeyExW, ERROR_FILE_NOT_FOUND, 2); },
-                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_FILE_NOT_FOUND},
-        KeptKeyCase{"DeleteFails",
-                    [] { FailCall(Call::RegDeleteKeyW, ERROR_KEY_DELETED); },
-                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_KEY_DELETED},
+        KeptKeyCase{"DsnKeyOpenRefused",
+                    [] { FailCall(Call::RegOpenKeyExW, ERROR_NOT_ENOUGH_MEMORY, 2); },
+                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", ERROR_NOT_ENOUGH_MEMORY},
+        KeptKeyCase{"DeleteRefused",
+                    [] { FailCall(Call::RegDeleteKeyW, 1450); },
+                    u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales", 1450},
         KeptKeyCase{"TreeKeyNotWritable",
                     [] { win32::fake::DenyAccess(HKEY_CURRENT_USER, kTree, KEY_CREATE_SUB_KEY); },
                     u"Cannot create registry key Sales", ERROR_ACCESS_DENIED},
@@ -150,51 +153,95 @@ TEST_F(RestoreDsnTest, DsnKeyPathNotFoundSkipsTheDeleteAndCreates) {
   EXPECT_THAT(ShownBoxes(), IsEmpty());
 }
 
+// Sales' backup text in a box, after the system's text for the code and the
+// sentence that says where the settings stand.
+std::u16string BoxWithTheBackup(DWORD code, const std::u16string& whereTheSettingsAre,
+                                const std::u16string& backup = kSalesBackup) {
+  return win32::fake::SystemMessage(code) + u"\r\n" + whereTheSettingsAre +
+         u" Its backup follows: copy this message (Ctrl+C) to keep it, and restore the settings by hand.\r\n\r\n" +
+         backup;
+}
+const std::u16string kNoLongerInTheRegistry = u"The settings of DSN \"Sales\" are no longer in the registry.";
+
+// Another program deletes Sales' key after its backup was read: the restore
+// finds it gone (the open gives 2, or the delete 1018 through the handle it
+// holds), creates nothing, and leaves what the other program left. The box
+// holds the backup text, the settings' only copy now.
+struct FoundGoneCase {
+  const char* name;
+  Call before;  // the other program acts just before the first such call
+  std::optional<std::vector<win32::fake::RegistryValue>> madeAgainWith;
+  DWORD code;
+};
+
+void PrintTo(const FoundGoneCase& c, std::ostream* os) { *os << c.name; }
+
+class RestoreDsnFindsTheKeyGone : public RestoreDsnTest, public ::testing::WithParamInterface<FoundGoneCase> {};
+
+TEST_P(RestoreDsnFindsTheKeyGone, ShowsTheBackupInItsBoxAndLeavesWhatTheOtherProgramLeft) {
+  const FoundGoneCase& c = GetParam();
+  const int occurrence = c.before == Call::RegOpenKeyExW ? 2 : 1;  // after the tree key's open
+  other::ActBefore(c.before, occurrence, [&c] {
+    other::DeleteKey(HKEY_CURRENT_USER, kSalesKey);
+    if (c.madeAgainWith) {
+      other::MakeKey(HKEY_CURRENT_USER, kSalesKey, *c.madeAgainWith);
+    }
+  });
+  EXPECT_FALSE(Restore());
+  EXPECT_EQ(other::ActionsPerformed(), 1);
+  EXPECT_EQ(KeyValues(HKEY_CURRENT_USER, kSalesKey), c.madeAgainWith);
+  EXPECT_EQ(win32::fake::CallCount(Call::RegCreateKeyExW), 0);
+  EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot delete registry key SOFTWARE\\ODBC\\ODBC.ini\\Sales",
+                                            BoxWithTheBackup(c.code, kNoLongerInTheRegistry))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AfterTheBackupWasRead, RestoreDsnFindsTheKeyGone,
+    ::testing::Values(FoundGoneCase{"DeletedBeforeTheOpen", Call::RegOpenKeyExW, std::nullopt, ERROR_FILE_NOT_FOUND},
+                      FoundGoneCase{"DeletedBetweenTheOpenAndTheDelete", Call::RegDeleteKeyW, std::nullopt,
+                                    ERROR_KEY_DELETED},
+                      FoundGoneCase{"MadeAgainBetweenTheOpenAndTheDelete", Call::RegDeleteKeyW,
+                                    std::vector{Sz(u"Theirs", u"1")}, ERROR_KEY_DELETED}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // The create finds a key there: another program made it after the delete, or
 // after the open reported it missing. That key is left exactly as it is, and
 // the box holds the settings, as after a create that fails.
 TEST_F(RestoreDsnTest, KeyMadeAgainMeanwhileIsLeftAsItIsAndItsBoxShowsTheBackup) {
-  const std::u16string box =
-      win32::fake::SystemMessage(ERROR_ALREADY_EXISTS) +
-      u"\r\nAnother program made the key of DSN \"Sales\" again while it was being restored; that key was left as "
-      u"it is, and may not hold these settings. Its backup follows: copy this message (Ctrl+C) to keep it, and "
-      u"restore the settings by hand.\r\n\r\n" +
-      kSalesBackup;
+  const std::u16string box = BoxWithTheBackup(
+      ERROR_ALREADY_EXISTS,
+      u"Another program made the key of DSN \"Sales\" again while it was being restored; that key was left as it "
+      u"is, and may not hold these settings.");
+  const auto makeItAgain = [] { other::MakeKey(HKEY_CURRENT_USER, kSalesKey, {Sz(u"Theirs", u"1")}); };
   {
     SCOPED_TRACE("made again after the delete");
-    win32::fake::RemakeAfterDelete(HKEY_CURRENT_USER, kSalesKey, {Sz(u"Theirs", u"1")});
+    other::ActBefore(Call::RegCreateKeyExW, 1, makeItAgain);
     EXPECT_FALSE(Restore());
     EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 1);
     EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Theirs", u"1")));
     EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot create registry key Sales", box)));
   }
   {
+    // The model answers 2 for a missing key; the 3 that Windows may give
+    // instead is injected here over a key that is indeed missing.
     SCOPED_TRACE("reported missing by the open, there for the create");
-    SetUp();
+    win32::fake::Reset();
+    win32::fake::CreateKey(HKEY_CURRENT_USER, kTree);
     FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
+    other::ActBefore(Call::RegCreateKeyExW, 1, makeItAgain);
     EXPECT_FALSE(Restore());
     EXPECT_EQ(win32::fake::CallCount(Call::RegDeleteKeyW), 0);
-    ExpectSalesUnchanged();
+    EXPECT_EQ(KeyValues(HKEY_CURRENT_USER, kSalesKey), std::vector{Sz(u"Theirs", u"1")});
     EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot create registry key Sales", box)));
   }
-}
-
-// A box that is the only copy left of the settings: the system's text first,
-// then the backup text whole, to be copied from the box.
-void ExpectBoxWithBackup(const win32::fake::ShownBox& box, const std::u16string& caption, DWORD code,
-                         const std::u16string& backup) {
-  EXPECT_EQ(box.caption, caption);
-  EXPECT_TRUE(box.text.starts_with(win32::fake::SystemMessage(code)));
-  EXPECT_TRUE(box.text.ends_with(u"\r\n\r\n" + backup));
-  EXPECT_NE(box.text.find(u"Ctrl+C"), std::u16string::npos);
 }
 
 TEST_F(RestoreDsnTest, CreateFailingAfterTheDeleteShowsTheBackupTextInItsBox) {
   FailCall(Call::RegCreateKeyExW, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_FALSE(Restore());
   EXPECT_FALSE(win32::fake::KeyExists(HKEY_CURRENT_USER, kSalesKey));
-  ASSERT_EQ(ShownBoxes().size(), 1u);
-  ExpectBoxWithBackup(ShownBoxes()[0], u"Cannot create registry key Sales", ERROR_NOT_ENOUGH_MEMORY, kSalesBackup);
+  EXPECT_THAT(ShownBoxes(), ElementsAre(Box(u"Cannot create registry key Sales",
+                                            BoxWithTheBackup(ERROR_NOT_ENOUGH_MEMORY, kNoLongerInTheRegistry))));
 }
 
 TEST_F(RestoreDsnTest, MemberNameOverTheRegistryLimitRefusesTheWholeDocumentBeforeAnyChange) {
@@ -255,12 +302,18 @@ TEST_F(RestoreDsnTest, MemberNameAtTheRegistryLimitIsRestored) {
   EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(longestName, u"v")));
 }
 
+// The box of a refused value names its DSN: several DSNs share setting names.
+win32::fake::ShownBox RefusedValueBox(const std::u16string& name) {
+  return Box(u"Cannot set registry value " + name, win32::fake::SystemMessage(ERROR_ACCESS_DENIED) +
+                                                       u"\r\nThis setting of DSN \"Sales\" was not written.");
+}
+
 TEST_F(RestoreDsnTest, RefusedValueGivesTheNewKeyItsBackupBackForALaterRun) {
   FailCall(Call::RegSetValueExW, ERROR_ACCESS_DENIED, 2);  // Port
   EXPECT_FALSE(Restore());
   EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey),
               ElementsAre(Sz(u"Server", u"db1"), Sz(u"Backup", kSalesBackup)));
-  EXPECT_THAT(ShownBoxes(), ElementsAre(SystemErrorBox(u"Cannot set registry value Port", ERROR_ACCESS_DENIED)));
+  EXPECT_THAT(ShownBoxes(), ElementsAre(RefusedValueBox(u"Port")));
 
   // Once the cause is gone, the next run restores it from that backup.
   const std::u16string kept = ReadDsnBackup(HKEY_CURRENT_USER, kSalesKey);
@@ -269,14 +322,39 @@ TEST_F(RestoreDsnTest, RefusedValueGivesTheNewKeyItsBackupBackForALaterRun) {
   EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1"), Sz(u"Port", u"5432")));
 }
 
+// Backup refused too: its box holds the backup, and says what the key holds.
 TEST_F(RestoreDsnTest, BackupRefusedTooIsShownInTheBoxForIt) {
   FailCall(Call::RegSetValueExW, ERROR_ACCESS_DENIED);  // every value
   EXPECT_FALSE(Restore());
   EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), IsEmpty());
-  ASSERT_EQ(ShownBoxes().size(), 3u);
-  EXPECT_EQ(ShownBoxes()[0], SystemErrorBox(u"Cannot set registry value Server", ERROR_ACCESS_DENIED));
-  EXPECT_EQ(ShownBoxes()[1], SystemErrorBox(u"Cannot set registry value Port", ERROR_ACCESS_DENIED));
-  ExpectBoxWithBackup(ShownBoxes()[2], u"Cannot set registry value Backup", ERROR_ACCESS_DENIED, kSalesBackup);
+  EXPECT_THAT(ShownBoxes(),
+              ElementsAre(RefusedValueBox(u"Server"), RefusedValueBox(u"Port"),
+                          Box(u"Cannot set registry value Backup",
+                              BoxWithTheBackup(ERROR_ACCESS_DENIED, kNoLongerInTheRegistry))));
+}
+
+TEST_F(RestoreDsnTest, BackupRefusedAfterSomeValuesWereWrittenSaysTheKeyHoldsPartOfTheSettings) {
+  FailCallFrom(Call::RegSetValueExW, ERROR_ACCESS_DENIED, 2);  // Port, then Backup
+  EXPECT_FALSE(Restore());
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1")));
+  EXPECT_THAT(ShownBoxes(),
+              ElementsAre(RefusedValueBox(u"Port"),
+                          Box(u"Cannot set registry value Backup",
+                              BoxWithTheBackup(ERROR_ACCESS_DENIED,
+                                               u"The key of DSN \"Sales\" holds only part of its settings."))));
+}
+
+// Another program deletes the new key while the values are written: the
+// writes left are refused (1018) and the box of Backup holds the backup; the
+// key is not made again.
+TEST_F(RestoreDsnTest, NewKeyDeletedWhileItsValuesAreWrittenIsNotMadeAgain) {
+  other::ActBefore(Call::RegSetValueExW, 2, [] { other::DeleteKey(HKEY_CURRENT_USER, kSalesKey); });
+  EXPECT_FALSE(Restore());
+  EXPECT_FALSE(win32::fake::KeyExists(HKEY_CURRENT_USER, kSalesKey));
+  ASSERT_EQ(ShownBoxes().size(), 2u);
+  EXPECT_EQ(ShownBoxes()[0].caption, u"Cannot set registry value Port");
+  EXPECT_EQ(ShownBoxes()[1], Box(u"Cannot set registry value Backup",
+                                 BoxWithTheBackup(ERROR_KEY_DELETED, kNoLongerInTheRegistry)));
 }
 
 TEST_F(RestoreDsnTest, RestoresBelowTheMachineTreeToo) {

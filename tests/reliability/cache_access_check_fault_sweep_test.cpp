@@ -8,6 +8,7 @@
 #include "reliability/fault_sweep.h"
 #include "support/fake_platform_test.h"
 #include "support/figures_file.h"
+#include "support/output_lines.h"
 
 namespace {
 
@@ -18,15 +19,6 @@ using fault_sweep::Figures;
 const std::u16string kLocal = u"C:\\Users\\tester\\AppData\\Local";
 const std::u16string kCache = kLocal + u"\\Halvernik ODBC Driver\\Cache";
 
-std::vector<std::u16string> Lines(const std::u16string& text) {
-  std::vector<std::u16string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find(u'\n', start)) != std::u16string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
-
 void CheckRun(int status, const Fault& fault, Figures& figures) {
   figures.Check(status == 0, "exit status 0");
   figures.Check(OpenFileCount() == 0, "no file handle left open");
@@ -35,7 +27,7 @@ void CheckRun(int status, const Fault& fault, Figures& figures) {
 
   const std::u16string& out = StandardOutput();
   figures.Check(!out.empty() && out.back() == u'\n', "the output ends with a line");
-  std::vector<std::u16string> lines = Lines(out);
+  std::vector<std::u16string> lines = OutputLines(out);
   const std::u16string verdict = lines.empty() ? u"" : lines.back();
   if (!lines.empty()) {
     lines.pop_back();

@@ -5,9 +5,10 @@
 // whole backup text. An outcome that matches no form has lost settings
 // unshown; one that matches two is an ambiguous set-up.
 //
-// The boxes of "Cannot set registry value <name>" name a member, not a DSN:
-// they are told apart by member name, so the DSNs of one run must not share a
-// member name, nor name a member Backup (DistinctMemberNames checks it).
+// The boxes of "Cannot set registry value <name>" name a member in their
+// caption and the DSN in their text. The DSNs of one run must not name a
+// member Backup, nor share a member name (DistinctMemberNames checks it), so
+// that a box is never taken for another member's.
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +40,7 @@ inline const char* FormName(Form form) {
       return "3 a value refused and shown, the key holding the members written and its Backup";
     case Form::kValueRefusedBackupShown:
       return "3' a value refused and shown, Backup refused too, the key holding the members written, "
-             "the backup text in Backup's box";
+             "the backup text in Backup's box, which says so";
     case Form::kCreateFailedBackupShown:
       return "4 the create failed after the delete, the key gone, the backup text in that DSN's box";
   }
@@ -50,7 +51,7 @@ struct BackedUpDsn {
   std::u16string name;
   std::u16string backup;  // the text of its Backup value, its own
   Key before;             // its key before the run
-  // What another program makes the key hold right after the delete, if it does.
+  // What another program made the key hold while it was restored, if it did.
   Key remadeMeanwhile;
 };
 
@@ -65,6 +66,21 @@ inline win32::fake::RegistryValue BackupValue(const std::u16string& backup) {
 inline bool ShowsTheBackup(const win32::fake::ShownBox& box, const std::u16string& caption, const BackedUpDsn& dsn) {
   return box.caption == caption && box.text.find(u"DSN \"" + dsn.name + u"\"") != std::u16string::npos &&
          box.text.ends_with(u"\r\n\r\n" + dsn.backup);
+}
+
+// The box under that caption that shows the DSN's backup says where the
+// settings are: part of them in the key, or none of them in the registry.
+inline bool SaysWhereTheSettingsAre(const std::vector<win32::fake::ShownBox>& shown, const std::u16string& caption,
+                                    const BackedUpDsn& dsn, bool keyHoldsSome) {
+  const std::u16string where = keyHoldsSome
+                                   ? u"The key of DSN \"" + dsn.name + u"\" holds only part of its settings."
+                                   : u"The settings of DSN \"" + dsn.name + u"\" are no longer in the registry.";
+  for (const auto& box : shown) {
+    if (ShowsTheBackup(box, caption, dsn)) {
+      return box.text.find(where) != std::u16string::npos;
+    }
+  }
+  return false;
 }
 
 inline int CountShowing(const std::vector<win32::fake::ShownBox>& shown, const std::u16string& caption,
@@ -121,6 +137,9 @@ inline std::vector<Form> FormsOf(const BackedUpDsn& dsn, const Key& now,
 
   std::vector<std::u16string> refusedNames;
   for (const auto& box : shown) {
+    if (box.text.find(u"DSN \"" + dsn.name + u"\"") == std::u16string::npos) {
+      continue;  // another DSN's
+    }
     for (const auto& member : members->members) {
       if (box.caption == u"Cannot set registry value " + member.name) {
         refusedNames.push_back(member.name);
@@ -139,7 +158,9 @@ inline std::vector<Form> FormsOf(const BackedUpDsn& dsn, const Key& now,
       auto keyWithBackup = MembersAsKey(written);
       keyWithBackup.push_back(detail::BackupValue(dsn.backup));
       kept = kept || (*now == keyWithBackup && backupShown == 0);
-      shownInstead = shownInstead || (*now == MembersAsKey(written) && backupShown == 1);
+      shownInstead = shownInstead || (*now == MembersAsKey(written) && backupShown == 1 &&
+                                      detail::SaysWhereTheSettingsAre(shown, u"Cannot set registry value Backup", dsn,
+                                                                      !written.members.empty()));
     }
     if (kept) {
       forms.push_back(Form::kValueRefusedBackupKept);

@@ -22,15 +22,22 @@ const std::u16string kOtherBackup = u"{\"OtherServer\":\"db2\"}";
 const std::vector<RegistryValue> kBefore = {Sz(u"Server", u"old"), Sz(u"Backup", kBackup)};
 const BackedUpDsn kSales{u"Sales", kBackup, kBefore, std::nullopt};
 
-// A box that holds a DSN's backup text, as the restore shows it.
-ShownBox BackupBox(const std::u16string& caption, const std::u16string& dsnName, const std::u16string& backup) {
-  return Box(caption, u"Access is denied.\r\n\r\nThe settings of DSN \"" + dsnName +
-                          u"\" are no longer in the registry. Its backup follows: copy this message (Ctrl+C) to "
-                          u"keep it, and restore the settings by hand.\r\n\r\n" +
+// A box that holds a DSN's backup text, as the restore shows it, saying
+// that the settings are no longer in the registry, or where else.
+ShownBox BackupBox(const std::u16string& caption, const std::u16string& dsnName, const std::u16string& backup,
+                   bool keyHoldsPart = false) {
+  const std::u16string where = keyHoldsPart
+                                   ? u"The key of DSN \"" + dsnName + u"\" holds only part of its settings."
+                                   : u"The settings of DSN \"" + dsnName + u"\" are no longer in the registry.";
+  return Box(caption, u"Access is denied.\r\n\r\n" + where +
+                          u" Its backup follows: copy this message (Ctrl+C) to keep it, and restore the settings by "
+                          u"hand.\r\n\r\n" +
                           backup);
 }
-ShownBox Refused(const std::u16string& name) {
-  return SystemErrorBox(u"Cannot set registry value " + name, ERROR_ACCESS_DENIED);
+ShownBox Refused(const std::u16string& name, const std::u16string& dsnName = u"Sales") {
+  return Box(u"Cannot set registry value " + name,
+             win32::fake::SystemMessage(ERROR_ACCESS_DENIED) + u"\r\nThis setting of DSN \"" + dsnName +
+                 u"\" was not written.");
 }
 
 struct OutcomeCase {
@@ -52,7 +59,7 @@ TEST_P(DsnOutcomeTest, TellsTheFormOrALoss) {
 }
 
 const ShownBox kCreateBox = BackupBox(u"Cannot create registry key Sales", u"Sales", kBackup);
-const ShownBox kBackupBox = BackupBox(u"Cannot set registry value Backup", u"Sales", kBackup);
+const ShownBox kBackupBox = BackupBox(u"Cannot set registry value Backup", u"Sales", kBackup, true);
 const Key kGone = std::nullopt;
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,6 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"ValueAndBackupRefusedBackupShown",
                     Key({Sz(u"Server", u"db1")}),
                     {Refused(u"Port"), kBackupBox},
+                    {Form::kValueRefusedBackupShown}},
+        OutcomeCase{"EveryValueAndBackupRefusedBackupShown",
+                    Key(std::vector<RegistryValue>{}),
+                    {Refused(u"Server"), Refused(u"Port"),
+                     BackupBox(u"Cannot set registry value Backup", u"Sales", kBackup)},
                     {Form::kValueRefusedBackupShown}},
         OutcomeCase{"CreateFailedBackupShown", kGone, {kCreateBox}, {Form::kCreateFailedBackupShown}},
         OutcomeCase{"KeyMadeAgainByAnotherProgramBackupShown",
@@ -100,9 +112,15 @@ INSTANTIATE_TEST_SUITE_P(
                                                               win32::fake::TextBytes(kBackup, false)}}),
                     {Refused(u"Port")}, {}},
         OutcomeCase{"ValueRefusedWithoutItsBox", Key({Sz(u"Server", u"db1"), Sz(u"Backup", kBackup)}), {}, {}},
+        OutcomeCase{"ValueRefusedInTheBoxOfAnotherDsn", Key({Sz(u"Server", u"db1"), Sz(u"Backup", kBackup)}),
+                    {Refused(u"Port", u"Other")}, {}},
+        OutcomeCase{"ValueRefusedInABoxThatNamesNoDsn", Key({Sz(u"Server", u"db1"), Sz(u"Backup", kBackup)}),
+                    {SystemErrorBox(u"Cannot set registry value Port", ERROR_ACCESS_DENIED)}, {}},
         OutcomeCase{"BoxForAValueThatWasWritten",
                     Key({Sz(u"Server", u"db1"), Sz(u"Port", u"5432"), Sz(u"Backup", kBackup)}),
                     {Refused(u"Port")}, {}},
+        OutcomeCase{"BackupRefusedBoxSaysNothingIsInTheRegistryWhileTheKeyHoldsPart", Key({Sz(u"Server", u"db1")}),
+                    {Refused(u"Port"), BackupBox(u"Cannot set registry value Backup", u"Sales", kBackup)}, {}},
         OutcomeCase{"BackupRefusedBoxShowsAnotherDsnsBackup", Key({Sz(u"Server", u"db1")}),
                     {Refused(u"Port"), BackupBox(u"Cannot set registry value Backup", u"Sales", kOtherBackup)},
                     {}}),

@@ -1,6 +1,6 @@
 #pragma once
 // Runs a representative run once cleanly, then once more for every seam call
-// it makes and every code that call can plausibly fail with: with just that
+// it makes and every code that refuses that call: with just that
 // call failing, and with that call and every later one of its kind failing (a
 // cause that persists). Hands each faulty run to the tool's invariant checks.
 #include <gtest/gtest.h>
@@ -10,30 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "reliability/invariant_checks.h"
 #include "win32/fake/fake_win32.h"
 
 namespace fault_sweep {
 
-struct Figures {
+struct Figures : InvariantChecks {
   int faultyRuns = 0;
-  int checksPassed = 0;
-  int checksFailed = 0;
-
-  // One invariant check, counted, reported through gtest when it fails.
-  void Check(bool holds, const std::string& invariant) {
-    if (holds) {
-      ++checksPassed;
-    } else {
-      ++checksFailed;
-      ADD_FAILURE() << "invariant broken: " << invariant;
-    }
-  }
 };
 
-// The codes a call can plausibly fail with, from the one list of seam calls
-// (win32/fake/seam_calls.h); none for a call that cannot fail.
-inline std::vector<DWORD> PlausibleCodes(win32::fake::Call call) {
-  const auto codes = win32::fake::SeamCallOf(call).plausibleCodes;
+// The codes that refuse a call and change nothing, from the one list of seam
+// calls (win32/fake/seam_calls.h); none for a call that cannot fail. The codes
+// that describe a state are not injected: the interference sweep meets them.
+inline std::vector<DWORD> RefusalCodes(win32::fake::Call call) {
+  const auto codes = win32::fake::SeamCallOf(call).refusalCodes;
   return {codes.begin(), codes.end()};
 }
 
@@ -68,7 +58,7 @@ inline void Sweep(const std::function<void()>& arrange, const std::function<void
   for (std::size_t i = 0; i < calls.size(); ++i) {
     const int occurrence = ++earlierOfKind[static_cast<std::size_t>(calls[i])];
     for (const bool persists : {false, true}) {
-      for (const DWORD code : PlausibleCodes(calls[i])) {
+      for (const DWORD code : RefusalCodes(calls[i])) {
         const Fault fault{static_cast<int>(i) + 1, calls[i], code, persists};
         SCOPED_TRACE(Describe(fault));
         win32::fake::Reset();

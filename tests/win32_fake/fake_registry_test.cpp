@@ -139,23 +139,4 @@ TEST_F(FakeRegistryTest, PersistingFailureHitsTheChosenOccurrenceAndEveryLaterOn
   EXPECT_EQ(InjectedFailureCount(), 3);
 }
 
-TEST_F(FakeRegistryTest, KeyRemadeByAnotherProgramComesBackOnceRightAfterItsDelete) {
-  SetText(HKEY_CURRENT_USER, u"T\\K", u"Old", u"1");
-  RemakeAfterDelete(HKEY_CURRENT_USER, u"T\\K", {RegistryValue{u"Theirs", REG_SZ, TextBytes(u"2")}});
-  UniqueHkey key;
-  ASSERT_EQ(Open(u"T\\K", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
-  EXPECT_EQ(win32::RegDeleteKeyW(key.get(), u""), ERROR_SUCCESS);
-  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, u"T\\K"), ElementsAre(RegistryValue{u"Theirs", REG_SZ, TextBytes(u"2")}));
-  // The handle still names the deleted key, not the one made again.
-  EXPECT_EQ(win32::RegSetValueExW(key.get(), u"Mine", REG_SZ, nullptr, 0), static_cast<LSTATUS>(ERROR_KEY_DELETED));
-  DWORD disposition = 0;
-  UniqueHkey again;
-  ASSERT_EQ(win32::RegCreateKeyExW(HKEY_CURRENT_USER, u"T\\K", 0, KEY_ALL_ACCESS, again.put(), &disposition),
-            ERROR_SUCCESS);
-  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-  // Once only.
-  EXPECT_EQ(win32::RegDeleteKeyW(again.get(), u""), ERROR_SUCCESS);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, u"T\\K"));
-}
-
 }  // namespace

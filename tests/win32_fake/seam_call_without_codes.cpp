@@ -4,8 +4,8 @@
 #include "win32/fake/seam_calls.h"
 
 #define PLANTED_SEAM_CALLS(FAILS, CANNOT_FAIL) \
-  FAILS(RegOpenKeyExW, 2, 5)                   \
-  FAILS(RegFlushKey)                           \
+  FAILS(RegOpenKeyExW, (5), (2))               \
+  FAILS(RegFlushKey, (), ())                   \
   CANNOT_FAIL(RegCloseKey, "")
 
 namespace planted {

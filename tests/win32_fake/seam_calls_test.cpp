@@ -92,9 +92,9 @@ TEST(SeamCalls, OperationAddedToApiHOrDroppedFromItIsCaught) {
               ::testing::ElementsAre("DeleteFileW is listed as a seam call but not declared in api.h"));
 }
 
-TEST(SeamCalls, EachCallEitherHasPlausibleCodesOrSaysWhyItCannotFail) {
+TEST(SeamCalls, EachCallEitherHasCodesOrSaysWhyItCannotFail) {
   for (const SeamCall& call : kSeamCalls) {
-    EXPECT_NE(call.plausibleCodes.empty(), call.cannotFailBecause.empty()) << call.name;
+    EXPECT_NE(call.refusalCodes.empty() && call.stateCodes.empty(), call.cannotFailBecause.empty()) << call.name;
     EXPECT_EQ(&SeamCallOf(call.call), &call) << call.name << " is out of the order of Call";
   }
 }
@@ -168,8 +168,8 @@ const std::map<Call, Invoker>& Invokers() {
 }
 
 // What is wrong with how the fake counts and fails one call; empty when
-// nothing is. The call is made once as it is, and once with each of its
-// plausible codes injected.
+// nothing is. The call is made once as it is, and once with each of the codes
+// that refuse it injected.
 std::vector<std::string> CountingProblems(const SeamCall& call, const Invoker& invoker) {
   std::vector<std::string> out;
   const std::string name(call.name);
@@ -193,7 +193,7 @@ std::vector<std::string> CountingProblems(const SeamCall& call, const Invoker& i
   if (!countedOnce) {
     out.push_back(name + " is not counted once under its own name");
   }
-  for (const DWORD code : call.plausibleCodes) {
+  for (const DWORD code : call.refusalCodes) {
     const bool failed = once([&] { FailCall(call.call, code); }, countedOnce);
     if (!failed || InjectedFailureCount() != 1) {
       out.push_back(name + " does not fail with injected code " + std::to_string(code));
@@ -203,7 +203,7 @@ std::vector<std::string> CountingProblems(const SeamCall& call, const Invoker& i
   return out;
 }
 
-TEST(SeamCalls, FakeCountsEachCallUnderItsNameAndFailsItWithEachPlausibleCode) {
+TEST(SeamCalls, FakeCountsEachCallUnderItsNameAndFailsItWithEachRefusal) {
   for (const SeamCall& call : kSeamCalls) {
     const auto invoker = Invokers().find(call.call);
     if (invoker == Invokers().end()) {
@@ -223,7 +223,7 @@ TEST(SeamCalls, CallTheFakeDoesNotCountOrFailIsCaught) {
   }};
   EXPECT_THAT(CountingProblems(deleteFile, wrong),
               ::testing::AllOf(::testing::Contains("DeleteFileW is not counted once under its own name"),
-                               ::testing::Contains("DeleteFileW does not fail with injected code 2")));
+                               ::testing::Contains("DeleteFileW does not fail with injected code 5")));
   // A call that fails on its own.
   EXPECT_THAT(CountingProblems(deleteFile, {[] { return win32::DeleteFileW(u".\\missing") == FALSE; }}),
               ::testing::Contains("DeleteFileW fails without an injected failure"));

@@ -1,6 +1,7 @@
 // Files on the fake: folders that exist or not, files that a create leaves
 // and a delete removes, share modes between open handles, and the last-error
 // codes Windows sets. Also the shell folder lookup and the conversion to UTF-8.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -62,7 +63,9 @@ bool KeepsHiddenAndSystem(DWORD existing, DWORD asked) {
 }
 
 HANDLE Fail(DWORD code) {
-  TheState().lastError = code;
+  State& s = TheState();
+  s.lastError = code;
+  s.failedFileOpens += s.otherProgramActing ? 0 : 1;
   return INVALID_HANDLE_VALUE;
 }
 
@@ -156,7 +159,36 @@ std::vector<std::u16string> FilePaths() {
 
 void FailFolder(std::u16string_view folder, DWORD code) { TheState().failingFolders[PathKey(folder)] = code; }
 void FailAttribute(DWORD attribute, DWORD code) { TheState().failingAttributes[attribute] = code; }
-int OpenFileCount() { return static_cast<int>(TheState().openFiles.size()); }
+
+std::vector<std::u16string> FilesIn(std::u16string_view folder) {
+  std::vector<std::u16string> paths;
+  for (const auto& [key, file] : TheState().files) {
+    if (FolderOf(key) == PathKey(folder)) {
+      paths.push_back(file.path);
+    }
+  }
+  return paths;
+}
+
+bool RemoveEmptyFolder(std::u16string_view path) {
+  State& s = TheState();
+  const std::u16string key = PathKey(path);
+  const bool holdsAFolder = std::any_of(s.folders.begin(), s.folders.end(), [&](const auto& folder) {
+    return folder != key && FolderOf(folder) == key;
+  });
+  if (holdsAFolder || !FilesIn(path).empty()) {
+    return false;
+  }
+  return s.folders.erase(key) == 1;
+}
+
+int OpenFileCount() {
+  const auto& open = TheState().openFiles;
+  return static_cast<int>(std::count_if(open.begin(), open.end(), [](const auto& o) {
+    return !o.second.ofAnotherProgram;
+  }));
+}
+int FailedFileOpenCount() { return TheState().failedFileOpens; }
 
 void SetLocalAppData(HRESULT result, std::u16string_view path) {
   TheState().localAppDataResult = result;

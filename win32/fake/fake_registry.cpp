@@ -162,6 +162,27 @@ void Detach(Key& key) {
   key.deleted = true;
 }
 
+// A tree deleted whole: its subkeys are gone with it.
+void MarkSubkeysDeleted(Key& key) {
+  for (const auto& sub : key.subkeys) {
+    sub->deleted = true;
+    MarkSubkeysDeleted(*sub);
+  }
+}
+
+// Keeps what the program read, with where the (live) key stands: its root and
+// its path below it.
+void NoteValueRead(const Key& key, const RegistryValue& value) {
+  State& s = TheState();
+  std::u16string path;
+  const Key* top = &key;
+  for (; top->parent != nullptr; top = top->parent) {
+    path = path.empty() ? top->name : top->name + u"\\" + path;
+  }
+  const HKEY root = top == s.currentUser.get() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  s.valuesRead.push_back({s.totalCalls, root, std::move(path), value});
+}
+
 }  // namespace
 
 // --- Test-facing set-up and inspection -------------------------------------------
@@ -190,9 +211,22 @@ void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights) {
   WalkCreating(RootKey(root), path)->denied |= rights;
 }
 
-void RemakeAfterDelete(HKEY root, std::u16string_view path, std::vector<RegistryValue> values) {
-  TheState().remakes.push_back({WalkCreating(RootKey(root), path), root, std::u16string(path), std::move(values)});
+void DeleteKeyTree(HKEY root, std::u16string_view path) {
+  const auto key = Walk(RootKey(root), path);
+  if (!key || IsRoot(*key)) {
+    return;
+  }
+  Detach(*key);
+  MarkSubkeysDeleted(*key);
 }
+
+void DeleteValue(HKEY root, std::u16string_view path, std::u16string_view name) {
+  if (const auto key = Walk(RootKey(root), path)) {
+    std::erase_if(key->values, [&](const RegistryValue& value) { return SameName(value.name, name); });
+  }
+}
+
+const std::vector<ValueRead>& ValuesRead() { return TheState().valuesRead; }
 
 int OpenKeyCount() { return static_cast<int>(TheState().openKeys.size()); }
 
@@ -281,6 +315,7 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t* valueName, DWORD* valueNa
   std::memcpy(valueName, value.name.c_str(), (value.name.size() + 1) * sizeof(char16_t));
   *valueNameUnits = static_cast<DWORD>(value.name.size());
   if (dataBytes == nullptr) {
+    NoteValueRead(*open.key, value);
     return ERROR_SUCCESS;
   }
   // The data is copied as stored, or not at all.
@@ -289,7 +324,11 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, char16_t* valueName, DWORD* valueNa
     std::memcpy(data, value.data.data(), storedBytes);
   }
   *dataBytes = storedBytes;
-  return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+  if (!fits) {
+    return ERROR_MORE_DATA;
+  }
+  NoteValueRead(*open.key, value);
+  return ERROR_SUCCESS;
 }
 
 LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
@@ -312,15 +351,6 @@ LSTATUS RegDeleteKeyW(HKEY key, const char16_t* subKey) {
     return ERROR_ACCESS_DENIED;
   }
   Detach(*target);
-  auto& remakes = TheState().remakes;
-  const auto remake = std::find_if(remakes.begin(), remakes.end(), [&](const Remake& r) { return r.key == target; });
-  if (remake != remakes.end()) {
-    const auto again = WalkCreating(RootKey(remake->root), remake->path);
-    for (const RegistryValue& value : remake->values) {
-      StoreValue(*again, value);
-    }
-    remakes.erase(remake);
-  }
   return ERROR_SUCCESS;
 }
 

@@ -29,6 +29,7 @@ const std::map<DWORD, std::u16string>& WindowsSystemMessages() {
       {259, u"No more data is available.\r\n"},
       {1018, u"Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
       {1113, u"No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
+      {1450, u"Insufficient system resources exist to complete the requested service.\r\n"},
   };
   return messages;
 }
@@ -61,14 +62,21 @@ void Reset() {
 
 void CountCall(Call call) {
   State& s = TheState();
+  if (s.otherProgramActing) {
+    return;  // another program's own call: not one of the tool's
+  }
   ++s.callCounts[static_cast<int>(call)];
   ++s.totalCalls;
   s.callLog.push_back(call);
+  LetOtherProgramAct(call, s.callCounts[static_cast<int>(call)], s.totalCalls);
 }
 
 std::optional<DWORD> EnterCall(Call call) {
   CountCall(call);
   State& s = TheState();
+  if (s.otherProgramActing) {
+    return std::nullopt;
+  }
   const int ofKind = s.callCounts[static_cast<int>(call)];
   const int ofRun = s.totalCalls;
   for (const FailureRule& rule : s.failures) {

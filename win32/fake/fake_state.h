@@ -2,6 +2,7 @@
 // The fake platform's state, shared by the files that model its parts.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +37,7 @@ struct OpenFile {
   std::u16string key;  // of the file in State::files
   DWORD access = 0;
   DWORD share = 0;
+  bool ofAnotherProgram = false;  // held by another program, not by the tool
 };
 
 struct FailureRule {
@@ -45,12 +47,12 @@ struct FailureRule {
   DWORD code = 0;
 };
 
-// A key that another program makes again as soon as it is deleted.
-struct Remake {
-  std::shared_ptr<Key> key;  // the key as it stood when the remake was set up
-  HKEY root;
-  std::u16string path;
-  std::vector<RegistryValue> values;
+// What another program does just before a given call of the run (other_program.h).
+struct OtherProgramAction {
+  std::optional<Call> call;  // none: the action counts every call of the run
+  int occurrence = 0;        // 1 = the first
+  std::function<void()> act;
+  bool performed = false;
 };
 
 struct State {
@@ -58,7 +60,7 @@ struct State {
   std::shared_ptr<Key> localMachine = std::make_shared<Key>();
   std::map<std::uintptr_t, OpenKey> openKeys;
   std::uintptr_t nextHandle = 0x1000;
-  std::vector<Remake> remakes;
+  std::vector<ValueRead> valuesRead;
 
   std::vector<ShownBox> boxes;
   std::vector<ShownBox> attemptedBoxes;
@@ -75,6 +77,7 @@ struct State {
   std::map<std::u16string, DWORD> failingFolders;
   std::map<DWORD, DWORD> failingAttributes;
   std::map<std::uintptr_t, OpenFile> openFiles;
+  int failedFileOpens = 0;
 
   HRESULT localAppDataResult = S_OK;
   std::u16string localAppData = u"C:\\Users\\tester\\AppData\\Local";
@@ -90,6 +93,10 @@ struct State {
   int totalCalls = 0;
   int injectedFailures = 0;
   std::vector<Call> callLog;
+
+  std::vector<OtherProgramAction> otherProgram;
+  // While another program acts, its calls are its own: not counted, never failed by injection.
+  bool otherProgramActing = false;
 };
 
 State& TheState();
@@ -101,6 +108,8 @@ const std::u16string* FindSystemMessage(DWORD code);
 std::optional<DWORD> EnterCall(Call call);
 // Counts a call that has no failure to report.
 void CountCall(Call call);
+// Performs what another program was set to do just before this call (other_program.cpp).
+void LetOtherProgramAct(Call call, int occurrenceOfKind, int callOfRun);
 
 // Registry names compare without regard to letter case, as on Windows.
 // The name as Windows compares it: upper case.

@@ -41,12 +41,26 @@ bool KeyExists(HKEY root, std::u16string_view path);
 std::optional<std::vector<RegistryValue>> KeyValues(HKEY root, std::u16string_view path);
 // Opening the key (or creating it anew) with any of these rights, or deleting
 // it when DELETE is among them, fails with ERROR_ACCESS_DENIED, as a key whose
-// security descriptor withholds them does.
+// security descriptor withholds them does. Handles already open keep the
+// rights they were granted.
 void DenyAccess(HKEY root, std::u16string_view path, REGSAM rights);
-// Another program makes the (existing) key again, holding these values, as
-// soon as it is deleted; once.
-void RemakeAfterDelete(HKEY root, std::u16string_view path, std::vector<RegistryValue> values);
+// Deletes the key with its values and subkeys, as RegDeleteTreeW does; every
+// handle open on one of them then answers ERROR_KEY_DELETED. Nothing when the
+// key is missing.
+void DeleteKeyTree(HKEY root, std::u16string_view path);
+// Deletes a value of the key; nothing when the key or the value is missing.
+void DeleteValue(HKEY root, std::u16string_view path, std::u16string_view name);
 int OpenKeyCount();
+
+// A value the program read with RegEnumValueW: at which call of the run, from
+// which key (the path as the key's names are stored), and what it got.
+struct ValueRead {
+  int call = 0;
+  HKEY root = nullptr;
+  std::u16string path;
+  RegistryValue value;
+};
+const std::vector<ValueRead>& ValuesRead();
 
 // Whether two registry names are the same name to Windows (letter case aside).
 bool SameName(std::u16string_view a, std::u16string_view b);
@@ -77,7 +91,8 @@ void AddFolder(std::u16string_view path);
 bool FolderExists(std::u16string_view path);
 void AddFile(std::u16string_view path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 bool FileExists(std::u16string_view path);
-// The user or another program changes a file's attributes (attrib +h, say).
+// The user or another program replaces a file's attributes (attrib +h, say,
+// or SetFileAttributesW); nothing when the file is missing.
 void ChangeFileAttributes(std::u16string_view path, DWORD attributes);
 // A file's attributes as GetFileAttributesW gives them, or nothing when missing.
 std::optional<DWORD> FileAttributes(std::u16string_view path);
@@ -89,7 +104,15 @@ void FailFolder(std::u16string_view folder, DWORD code);
 // Creating a file with this attribute fails with the code, as ENCRYPTED does
 // where the file system has no encryption.
 void FailAttribute(DWORD attribute, DWORD code);
+// The files directly in a folder, by the path they were created with.
+std::vector<std::u16string> FilesIn(std::u16string_view folder);
+// Removes a folder that holds no file (RemoveDirectoryW); false, and nothing
+// removed, while a file is still in it.
+bool RemoveEmptyFolder(std::u16string_view path);
+// The program's own open files (another program's are not counted).
 int OpenFileCount();
+// How many of the program's CreateFileW calls failed.
+int FailedFileOpenCount();
 
 // --- Shell folder lookup and the UTF-8 probe ---------------------------------------------
 // What SHGetFolderPathW gives for the local application-data folder.
