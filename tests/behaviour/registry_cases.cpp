@@ -270,7 +270,7 @@ BEHAVIOUR_CASE(Registry, RightWithdrawnFromAKeyIsRefused) {
     UniqueHkey key;
     REQUIRE_EQ(Create(path, key), ERROR_SUCCESS);
     key.reset();
-    REQUIRE_TRUE(WithdrawKeyRights(path, row.withdrawn));
+    other_program::WithdrawRights(path, row.withdrawn);
     CHECK_EQ(Open(path, KEY_ALL_ACCESS, key), ERROR_ACCESS_DENIED);
     CHECK_EQ(Open(path, row.withdrawn, key), refused(row.withdrawn != DELETE));
     CHECK_EQ(Open(path, KEY_READ, key), row.withdrawn == KEY_QUERY_VALUE ? ERROR_ACCESS_DENIED : ERROR_SUCCESS);
