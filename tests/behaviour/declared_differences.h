@@ -49,6 +49,15 @@ inline constexpr Difference kOverwriteHiddenOrSystem{
     "fails with ERROR_ACCESS_DENIED (5) unless the attributes asked for include the file's HIDDEN and SYSTEM",
     "https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-createfilew", "overwrites the file"};
 
+inline constexpr Difference kDeletePending{
+    "a file deleted while another handle holds it open",
+    "marked for deletion: it goes when its last handle closes, and until then CreateFileW of it fails with "
+    "ERROR_ACCESS_DENIED (5), as does DeleteFileW; Windows 10 from version 1903 deletes on NTFS with POSIX "
+    "semantics instead, and the name is gone at once",
+    "https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-deletefilew",
+    "removes it too when its last handle closes, but until then opens it as the share modes allow, and deletes it "
+    "again"};
+
 inline constexpr Difference kEncryptedAttribute{
     "FILE_ATTRIBUTE_ENCRYPTED on a new file",
     "the file is made encrypted where the file system encrypts (NTFS), and reads back as ENCRYPTED",
