@@ -37,9 +37,11 @@ inline constexpr Difference kValueOrder{
 
 inline constexpr Difference kKeySecurity{
     "a right that a registry key's security descriptor denies",
-    "refused with ERROR_ACCESS_DENIED (5) wherever it is needed: opening the key for it (DELETE alone "
-    "included), deleting the key (DELETE), creating a subkey (KEY_CREATE_SUB_KEY, checked against the parent "
-    "key's descriptor whatever the rights of the handle it is reached through)",
+    "refused with ERROR_ACCESS_DENIED (5) wherever it is needed, against the descriptor as it stands: opening "
+    "the key for it (DELETE alone included), deleting the key (RegDeleteKeyW opens it anew for DELETE, whatever "
+    "the rights of the handle given: RegDeleteKeyExW's page), creating a subkey (KEY_CREATE_SUB_KEY, checked "
+    "against the parent key's descriptor whatever the rights of the handle it is reached through); a handle "
+    "opened before keeps the rights it was granted for its own reads and writes",
     "https://learn.microsoft.com/en-us/windows/win32/sysinfo/registry-key-security-and-access-rights",
     "refuses it when the key is opened for it, but grants DELETE asked alone, deletes the key, and creates "
     "the subkey"};

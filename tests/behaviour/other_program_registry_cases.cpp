@@ -166,7 +166,8 @@ BEHAVIOUR_CASE(OtherProgram, ValueItAddsDuringAnEnumerationComesAfterTheOthers) 
 // Rights are granted when a key is opened: a handle keeps them when another
 // program withdraws them. A new open asking for one is refused, and so are
 // the delete of a key through a handle and a create below it, which ask the
-// key's security again.
+// key's security again (kKeySecurity).
+// https://learn.microsoft.com/en-us/windows/win32/api/winreg/nf-winreg-regdeletekeyexw
 BEHAVIOUR_CASE(OtherProgram, RightsItWithdrawsReachNewOpensDeletesAndCreatesButNotTheHandles) {
   UniqueHkey tree;
   REQUIRE_EQ(Create(Scratch(u"Tree"), tree), ERROR_SUCCESS);
