@@ -13,10 +13,6 @@ using win32::UniqueHkey;
 using Names = std::vector<std::u16string>;
 namespace other = other_program;
 
-LSTATUS OpenBelow(HKEY key, const std::u16string& path, UniqueHkey& below) {
-  return win32::RegOpenKeyExW(key, path.c_str(), 0, KEY_READ, below.put());
-}
-
 // RegDeleteTreeW takes the key's subkeys with it: none of them opens by path.
 BEHAVIOUR_CASE(OtherProgram, KeyItDeletesIsMissingWithItsSubkeys) {
   UniqueHkey key;
@@ -59,18 +55,9 @@ BEHAVIOUR_CASE(OtherProgram, HandleOnAKeyItDeletesAnswersKeyDeleted) {
     REQUIRE_EQ(SetText(key.get(), u"Backup", u"{}"), ERROR_SUCCESS);
     other::DeleteKey(Scratch(u"K"));
 
-    const auto checkDeleted = [&key, &row] {
-      DWORD count = 0;
-      CHECK_EQ(win32::RegQueryInfoKeyW(key.get(), &count), ERROR_KEY_DELETED);
-      CHECK_EQ(Enumerate(key.get(), 0).status, ERROR_KEY_DELETED);
-      CHECK_EQ(SetText(key.get(), u"Server", u"db1"), ERROR_KEY_DELETED);
-      UniqueHkey below;
-      CHECK_EQ(Create(key.get(), u"New", below), ERROR_KEY_DELETED);
-      CHECK_EQ(OpenBelow(key.get(), row.below, below), ERROR_KEY_DELETED);
-    };
-    checkDeleted();
+    CheckEveryCallAnswersKeyDeleted(key.get(), row.below);
     other::MakeKey(Scratch(held), {{u"Theirs", u"1"}});
-    checkDeleted();
+    CheckEveryCallAnswersKeyDeleted(key.get(), row.below);
     CHECK_EQ(win32::RegDeleteKeyW(key.get(), u""), ERROR_KEY_DELETED);
 
     // The key made again holds only what the other program set.
@@ -78,7 +65,7 @@ BEHAVIOUR_CASE(OtherProgram, HandleOnAKeyItDeletesAnswersKeyDeleted) {
     REQUIRE_EQ(Open(Scratch(held), KEY_READ, again), ERROR_SUCCESS);
     CHECK_EQ(ValueNames(again.get()), Names{u"Theirs"});
     UniqueHkey below;
-    CHECK_EQ(OpenBelow(again.get(), u"New", below), ERROR_FILE_NOT_FOUND);
+    CHECK_EQ(win32::RegOpenKeyExW(again.get(), u"New", 0, KEY_READ, below.put()), ERROR_FILE_NOT_FOUND);
     other::DeleteKey(Scratch(u"K"));
   }
 }
