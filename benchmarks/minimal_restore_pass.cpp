@@ -56,6 +56,7 @@ MinimalPassInput MakeMinimalPassInput(int count) {
 
 int MinimalRestorePass(HKEY root, const MinimalPassInput& input) {
   std::vector<wchar_t> name(kNameUnits);
+  std::vector<wchar_t> readBackName(16384);  // room for the longest value name the registry takes
   std::vector<BYTE> data(kDataBytes);
 
   HKEY probe = nullptr;
@@ -83,6 +84,16 @@ int MinimalRestorePass(HKEY root, const MinimalPassInput& input) {
       for (const auto& [valueName, value] : dsn.settings) {
         RegSetValueExW(key, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+      }
+      // The key read back: its count, then every value, through the
+      // read-back's own buffers.
+      DWORD count = 0;
+      RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                       nullptr);
+      for (DWORD index = 0; index < count; ++index) {
+        DWORD nameUnits = static_cast<DWORD>(readBackName.size());
+        DWORD dataBytes = kDataBytes;
+        RegEnumValueW(key, index, readBackName.data(), &nameUnits, nullptr, nullptr, data.data(), &dataBytes);
       }
       RegCloseKey(key);
       ++made;

@@ -1,6 +1,7 @@
 #include "dsn_restore/restore_dsn.h"
 
 #include "dsn_restore/backup_document.h"
+#include "dsn_restore/key_read_back.h"
 #include "dsn_restore/long_member_name.h"
 #include "dsn_restore/odbc_names.h"
 #include "dsn_restore/show_system_error.h"
@@ -44,6 +45,36 @@ std::u16string PartlyInItsKey(const std::u16string& dsnName) {
 std::u16string BesideAKeyMadeAgain(const std::u16string& dsnName) {
   return u"Another program made the key of DSN \"" + dsnName +
          u"\" again while it was being restored; that key was left as it is, and may not hold these settings.";
+}
+std::u16string ChangedWhileRestored(const std::u16string& dsnName) {
+  return u"Another program changed the key of DSN \"" + dsnName +
+         u"\" while it was being restored; that key was left as it is, and may not hold these settings.";
+}
+std::u16string DeletedOnceRestored(const std::u16string& dsnName) {
+  return u"The settings of DSN \"" + dsnName +
+         u"\" are no longer in the registry: another program deleted its key as soon as it was restored.";
+}
+
+// Whether the new key holds exactly what the tool wrote: another program may
+// have written into it meanwhile, and the DSN then counts as restored only if
+// nothing it did stands beside the backup's members. Shows the backup when the
+// key differs or is gone. A read the registry refuses tells nothing against
+// the writes, which it accepted.
+bool HoldsWhatWasWritten(HKEY key, const std::u16string& dsnName, const std::vector<BackupMember>& members,
+                         const std::u16string& backupText) {
+  const std::u16string caption = u"Cannot restore DSN " + dsnName;
+  switch (ReadBackKey(key, members)) {
+    case ReadBack::kChanged:
+      ShowFailureWithBackup(caption, ChangedWhileRestored(dsnName), backupText);
+      return false;
+    case ReadBack::kGone:
+      ShowSystemErrorWithBackup(ERROR_KEY_DELETED, caption, DeletedOnceRestored(dsnName), backupText);
+      return false;
+    case ReadBack::kAsWritten:
+    case ReadBack::kUnread:
+      break;
+  }
+  return true;
 }
 
 // After a value was refused, the new key gets the backup back, so that the
@@ -155,7 +186,7 @@ bool RestoreDsn(HKEY root, std::u16string dsnName, std::u16string treePath, std:
     KeepBackup(newKey.get(), dsnName, backupText, written > 0);
     return false;
   }
-  return true;
+  return HoldsWhatWasWritten(newKey.get(), dsnName, backup->members, backupText);
 }
 
 }  // namespace dsn_restore

@@ -15,6 +15,13 @@ std::u16string SystemText(DWORD code) {
   return units == 0 || buffer.get() == nullptr ? std::u16string() : std::u16string(buffer.get(), units);
 }
 
+// Where the settings are, then the backup text itself, to copy from the box.
+std::u16string WithTheBackup(const std::u16string& whereTheSettingsAre, const std::u16string& backupText) {
+  return whereTheSettingsAre +
+         u" Its backup follows: copy this message (Ctrl+C) to keep it, and restore the settings by hand.\r\n\r\n" +
+         backupText;
+}
+
 }  // namespace
 
 void ShowSystemError(DWORD code, const std::u16string& caption) {
@@ -32,11 +39,12 @@ void ShowSystemErrorWithNote(DWORD code, const std::u16string& caption, const st
 
 void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const std::u16string& whereTheSettingsAre,
                                const std::u16string& backupText) {
-  ShowSystemErrorWithNote(
-      code, caption,
-      whereTheSettingsAre +
-          u" Its backup follows: copy this message (Ctrl+C) to keep it, and restore the settings by hand.\r\n\r\n" +
-          backupText);
+  ShowSystemErrorWithNote(code, caption, WithTheBackup(whereTheSettingsAre, backupText));
+}
+
+void ShowFailureWithBackup(const std::u16string& caption, const std::u16string& whereTheSettingsAre,
+                           const std::u16string& backupText) {
+  ShowFailure(caption, WithTheBackup(whereTheSettingsAre, backupText));
 }
 
 void ShowFailure(const std::u16string& caption, const std::u16string& text) {

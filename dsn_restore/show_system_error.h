@@ -24,4 +24,8 @@ void ShowSystemErrorWithBackup(DWORD code, const std::u16string& caption, const 
 // A failure that has no system code: the tool's own text as the body.
 void ShowFailure(const std::u16string& caption, const std::u16string& text);
 
+// As ShowSystemErrorWithBackup, for a failure that has no system code.
+void ShowFailureWithBackup(const std::u16string& caption, const std::u16string& whereTheSettingsAre,
+                           const std::u16string& backupText);
+
 }  // namespace dsn_restore

@@ -14,7 +14,8 @@ presets=(linux linux-sanitize windows-x64 windows-x86)
 # The sweeps whose figures each of these builds must leave, one file per
 # sweep (build/<preset>/figures/<sweep>.txt): a sweep whose file is missing
 # or empty fails the test command.
-sweeps=(dsn_restore_fault_sweep cache_access_check_fault_sweep)
+sweeps=(dsn_restore_fault_sweep cache_access_check_fault_sweep dsn_restore_interference_sweep
+  cache_access_check_interference_sweep)
 sweep_presets=(linux linux-sanitize)
 
 run_workflow() {  # run_workflow PRESET: configure, build and test it; false if a step failed

@@ -41,6 +41,11 @@ HRESULT SHGetFolderPathW(int folder, HANDLE token, DWORD flags, char16_t* path);
 // Text conversion (kernel32), with no default character.
 int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* text, int units, char* output,
                         int outputBytes);
+// Compares two texts unit by unit (kernel32); with ignoreCase, through the
+// upper-case table the registry compares names with. CSTR_LESS_THAN,
+// CSTR_EQUAL or CSTR_GREATER_THAN.
+int CompareStringOrdinal(const char16_t* first, int firstUnits, const char16_t* second, int secondUnits,
+                         BOOL ignoreCase);
 
 // The standard streams of a console program. Output is written as wide
 // text; an end of line is u'\n'.

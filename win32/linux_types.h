@@ -111,6 +111,9 @@ constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 constexpr UINT CP_UTF8 = 65001;
+constexpr int CSTR_LESS_THAN = 1;
+constexpr int CSTR_EQUAL = 2;
+constexpr int CSTR_GREATER_THAN = 3;
 constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
 constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
 

@@ -1,4 +1,5 @@
-// The seam's Windows side for system texts, the local heap and the last error.
+// The seam's Windows side for system texts, the local heap, the last error and
+// the comparison of texts.
 #include "win32/api.h"
 #include "win32/windows_text.h"
 
@@ -14,5 +15,10 @@ DWORD FormatMessageW(DWORD flags, DWORD messageId, DWORD languageId, char16_t** 
 HLOCAL LocalFree(HLOCAL memory) { return ::LocalFree(memory); }
 
 DWORD GetLastError() { return ::GetLastError(); }
+
+int CompareStringOrdinal(const char16_t* first, int firstUnits, const char16_t* second, int secondUnits,
+                         BOOL ignoreCase) {
+  return ::CompareStringOrdinal(AsWide(first), firstUnits, AsWide(second), secondUnits, ignoreCase);
+}
 
 }  // namespace win32

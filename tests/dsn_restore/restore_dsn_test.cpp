@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 
+#include <functional>
+
 #include "dsn_restore/registry_reading.h"
 #include "support/odbc_fixture.h"
 #include "win32/fake/other_program.h"
@@ -355,6 +357,88 @@ TEST_F(RestoreDsnTest, NewKeyDeletedWhileItsValuesAreWrittenIsNotMadeAgain) {
   EXPECT_EQ(ShownBoxes()[0].caption, u"Cannot set registry value Port");
   EXPECT_EQ(ShownBoxes()[1], Box(u"Cannot set registry value Backup",
                                  BoxWithTheBackup(ERROR_KEY_DELETED, kNoLongerInTheRegistry)));
+}
+
+// Once its values are written, the new key is read back: what another program
+// did to it meanwhile stays as it did it, the box holds the backup, and the
+// DSN is not counted as restored.
+struct ChangedMeanwhileCase {
+  const char* name;
+  void (*act)();
+  std::vector<win32::fake::RegistryValue> left;  // the key as the other program left it
+};
+
+void PrintTo(const ChangedMeanwhileCase& c, std::ostream* os) { *os << c.name; }
+
+class RestoreDsnReadsTheKeyBack : public RestoreDsnTest, public ::testing::WithParamInterface<ChangedMeanwhileCase> {};
+
+TEST_P(RestoreDsnReadsTheKeyBack, ChangedMeanwhileShowsTheBackupAndIsNotCounted) {
+  // Right after the last write: before the key's values are counted again.
+  other::ActBefore(Call::RegQueryInfoKeyW, 1, GetParam().act);
+  EXPECT_FALSE(Restore());
+  EXPECT_EQ(other::ActionsPerformed(), 1);
+  EXPECT_EQ(*KeyValues(HKEY_CURRENT_USER, kSalesKey), GetParam().left);
+  const std::u16string changed =
+      u"Another program changed the key of DSN \"Sales\" while it was being restored; that key was left as it is, "
+      u"and may not hold these settings.";
+  EXPECT_THAT(ShownBoxes(),
+              ElementsAre(Box(u"Cannot restore DSN Sales",
+                              changed + u" Its backup follows: copy this message (Ctrl+C) to keep it, and restore "
+                                        u"the settings by hand.\r\n\r\n" + kSalesBackup)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RestoreDsnReadsTheKeyBack,
+    ::testing::Values(
+        ChangedMeanwhileCase{"a value added",
+                             [] { other::SetValueOf(HKEY_CURRENT_USER, kSalesKey, Sz(u"Theirs", u"1")); },
+                             {Sz(u"Server", u"db1"), Sz(u"Port", u"5432"), Sz(u"Theirs", u"1")}},
+        ChangedMeanwhileCase{"a value changed",
+                             [] { other::SetValueOf(HKEY_CURRENT_USER, kSalesKey, Sz(u"PORT", u"1")); },
+                             {Sz(u"Server", u"db1"), Sz(u"Port", u"1")}},
+        ChangedMeanwhileCase{"a value removed",
+                             [] { other::DeleteValueOf(HKEY_CURRENT_USER, kSalesKey, u"Server"); },
+                             {Sz(u"Port", u"5432")}}));
+
+TEST_F(RestoreDsnTest, KeyDeletedAsSoonAsItWasRestoredShowsTheBackup) {
+  other::ActBefore(Call::RegQueryInfoKeyW, 1, [] { other::DeleteKey(HKEY_CURRENT_USER, kSalesKey); });
+  EXPECT_FALSE(Restore());
+  EXPECT_FALSE(win32::fake::KeyExists(HKEY_CURRENT_USER, kSalesKey));
+  EXPECT_THAT(ShownBoxes(),
+              ElementsAre(Box(u"Cannot restore DSN Sales",
+                              BoxWithTheBackup(ERROR_KEY_DELETED,
+                                               u"The settings of DSN \"Sales\" are no longer in the registry: another "
+                                               u"program deleted its key as soon as it was restored."))));
+}
+
+// The read-back expects what the writes leave: a later member of a name, in
+// any letter case (through the registry's own table, beyond ASCII), replaces
+// the text and keeps the first name. Nothing is taken for a change then; and
+// a read the registry refuses tells nothing against the writes it accepted.
+TEST_F(RestoreDsnTest, KeyReadBackAsWrittenCountsTheDsn) {
+  struct Row {
+    const char* name;
+    std::u16string backup;
+    std::function<void()> arrange;
+  };
+  const Row rows[] = {
+      {"names repeated in other letter cases",
+       u"{\"Server\":\"a\",\"SERVER\":\"b\",\"\u0394\u03b9\u03ba\u03c4\u03c5\u03bf\":\"c\","
+       u"\"\u0394\u0399\u039a\u03a4\u03a5\u039f\":\"d\"}",
+       [] {}},
+      {"its count refused", kSalesBackup, [] { FailCall(Call::RegQueryInfoKeyW, ERROR_NOT_ENOUGH_MEMORY, 1); }},
+      {"a value's read refused", kSalesBackup, [] { FailCall(Call::RegEnumValueW, ERROR_ACCESS_DENIED, 2); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    win32::fake::Reset();
+    AddBackedUpDsn(HKEY_CURRENT_USER, u"Sales", row.backup);
+    row.arrange();
+    EXPECT_TRUE(Restore(row.backup));
+    EXPECT_THAT(ShownBoxes(), IsEmpty());
+    EXPECT_EQ(win32::fake::CallCount(Call::RegQueryInfoKeyW), 1);
+  }
+  EXPECT_THAT(*KeyValues(HKEY_CURRENT_USER, kSalesKey), ElementsAre(Sz(u"Server", u"db1"), Sz(u"Port", u"5432")));
 }
 
 TEST_F(RestoreDsnTest, RestoresBelowTheMachineTreeToo) {

@@ -169,7 +169,8 @@ class DsnInterferenceSweep {
     run_();
     for (std::size_t d = 0; d < dsns_.size(); ++d) {
       clean_.push_back({KeyValues(dsns_[d].root, DsnKey(dsns_[d].name)), BoxesOf(d),
-                        interfered_dsn::AttemptEndBeforeItsFirstBox(dsns_[d].name), {}});
+                        interfered_dsn::AttemptEndBeforeItsFirstBox(dsns_[d].name), {},
+                        ReadBackStart(dsns_[d])});
       const auto backup = interfered_dsn::BackupRead(dsns_[d].root, dsns_[d].name);
       const auto members = backup ? interfered_dsn::MembersOf(*backup) : std::nullopt;
       clean_.back().rebuilt = members && clean_.back().final == MembersAsKey(*members);
@@ -194,7 +195,29 @@ class DsnInterferenceSweep {
     std::vector<ShownBox> boxes;
     int attemptEnd;
     bool rebuilt;
+    int readBackStart;  // the call that begins to read its rebuilt key back (1 = the first); 0 when none
   };
+
+  // In the run just made: after the DSN's backup was read, its key created,
+  // the first count of a key's values is the tool's read-back of it.
+  static int ReadBackStart(const SeededDsn& dsn) {
+    int backupRead = 0;
+    for (const ValueRead& read : ValuesRead()) {
+      if (read.root == dsn.root && SameName(read.path, DsnKey(dsn.name)) && read.value.name == u"Backup") {
+        backupRead = read.call;
+        break;
+      }
+    }
+    const auto& calls = CallLog();
+    bool created = false;
+    for (std::size_t i = static_cast<std::size_t>(backupRead); backupRead > 0 && i < calls.size(); ++i) {
+      created = created || calls[i] == Call::RegCreateKeyExW;
+      if (created && calls[i] == Call::RegQueryInfoKeyW) {
+        return static_cast<int>(i) + 1;
+      }
+    }
+    return 0;
+  }
 
   // The other program acts; what it found and left is kept for the checks.
   void Act(std::size_t action) {
@@ -263,7 +286,8 @@ class DsnInterferenceSweep {
                                       interfered_dsn::BackupRead(dsn.root, dsn.name),
                                       clean_[d].final,
                                       clean_[d].rebuilt,
-                                      clean_[d].attemptEnd > 0 && call > clean_[d].attemptEnd};
+                                      clean_[d].attemptEnd > 0 && call > clean_[d].attemptEnd,
+                                      clean_[d].readBackStart > 0 && call > clean_[d].readBackStart};
       const auto outcome = interfered_dsn::OutcomeOf(history, now, ShownBoxes());
       figures.Check(outcome.has_value(), which + " ends in one of the forms that lose nothing");
       if (!outcome) {
@@ -359,7 +383,9 @@ TEST(DsnRestoreInterferenceSweep, WhateverAnotherProgramDoesBetweenTwoCallsNoDsn
   EXPECT_GT(met("delete the DSN key", Form::kBackupInItsBox), 0);
   EXPECT_GT(met("delete it and make it again with other values", Form::kBackupInItsBox), 0);
   EXPECT_GT(met("withdraw KEY_CREATE_SUB_KEY from the tree key", Form::kBackupInItsBox), 0);
-  EXPECT_GT(met("add a value", Form::kRebuiltWithTheirValue), 0);
+  EXPECT_GT(met("add a value", Form::kRebuiltWithTheirValueShown), 0);
+  EXPECT_GT(met("change a value", Form::kRebuiltWithTheirValueShown), 0);
+  EXPECT_GT(met("delete a value", Form::kRebuiltWithTheirValueShown), 0);
   EXPECT_GT(met("delete the DSN key", Form::kRebuiltThenChanged), 0);
   EXPECT_EQ(figures.lostUnshown, 0);
 }
@@ -379,8 +405,36 @@ bool RestoreLosingAKeyFoundGone(HKEY root, std::u16string name, std::u16string t
   return dsn_restore::RestoreDsn(root, std::move(name), std::move(tree), std::move(backup));
 }
 
+// A restore that trusts its writes: it never reads the rebuilt key back, so a
+// value another program sets there meanwhile stands beside the backup's
+// members, unshown, and the DSN is counted.
+bool RestoreTrustingItsWrites(HKEY root, std::u16string name, std::u16string tree, std::u16string backup) {
+  const dsn_restore::BackupDocument document = dsn_restore::ReadBackupDocument(backup);
+  const auto* members = std::get_if<dsn_restore::BackupMembers>(&document);
+  if (members == nullptr) {
+    return dsn_restore::RestoreDsn(root, std::move(name), std::move(tree), std::move(backup));
+  }
+  win32::UniqueHkey treeKey;
+  win32::UniqueHkey key;
+  const std::u16string path = tree + u"\\" + name;
+  if (win32::RegOpenKeyExW(root, tree.c_str(), 0, KEY_ALL_ACCESS, treeKey.put()) != ERROR_SUCCESS ||
+      win32::RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS ||
+      win32::RegDeleteKeyW(key.get(), u"") != ERROR_SUCCESS ||
+      win32::RegCreateKeyExW(treeKey.get(), name.c_str(), 0, KEY_ALL_ACCESS, key.put(), nullptr) != ERROR_SUCCESS) {
+    return dsn_restore::RestoreDsn(root, std::move(name), std::move(tree), std::move(backup));
+  }
+  for (const auto& member : members->members) {
+    const auto bytes = static_cast<DWORD>((member.value.size() + 1) * 2);
+    win32::RegSetValueExW(key.get(), member.name.c_str(), REG_SZ, reinterpret_cast<const BYTE*>(member.value.c_str()),
+                          bytes);
+  }
+  return true;
+}
+
+using Restore = bool (*)(HKEY, std::u16string, std::u16string, std::u16string);
+
 // The whole run, with that restore for each DSN.
-void RunThePlantedRestore() {
+void RunThePlantedRestore(Restore restore) {
   win32::MessageBoxW(u"Do you want to restore ODBC 2.x DSNs", u"Manage ODBC 2.x DSN", MB_YESNOCANCEL);
   int restored = 0;
   for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
@@ -390,31 +444,47 @@ void RunThePlantedRestore() {
     }
     for (const std::u16string& name : dsn_restore::ListDriverDsns(root, kDataSources)) {
       const std::u16string backup = dsn_restore::ReadDsnBackup(root, DsnKey(name));
-      restored += !backup.empty() && RestoreLosingAKeyFoundGone(root, name, kTree, backup) ? 1 : 0;
+      restored += !backup.empty() && restore(root, name, kTree, backup) ? 1 : 0;
     }
   }
   const std::u16string summary = DecimalFor(restored) + (restored > 1 ? u" DSNs restored" : u" DSN restored");
   win32::MessageBoxW(summary.c_str(), u"Restore complete", MB_OK);
 }
 
-TEST(DsnRestoreInterferenceSweep, FailsOnARestoreThatLosesTheBackupOfAKeyFoundGone) {
-  Figures figures;
+// The failures the sweep reports with the planted restore, in order.
+std::vector<std::string> FailuresWith(Restore restore, Figures& figures) {
   ::testing::TestPartResultArray failures;
   {
     const ::testing::ScopedFakeTestPartResultReporter intercept(
         ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
-    SweepRestore(dsn_seeds::OneWithManyMembers(), RunThePlantedRestore, figures);
+    SweepRestore(dsn_seeds::OneWithManyMembers(), [restore] { RunThePlantedRestore(restore); }, figures);
   }
+  std::vector<std::string> messages;
+  for (int i = 0; i < failures.size(); ++i) {
+    messages.push_back(failures.GetTestPartResult(i).message());
+  }
+  return messages;
+}
+
+TEST(DsnRestoreInterferenceSweep, FailsOnARestoreThatLosesTheBackupOfAKeyFoundGone) {
+  Figures figures;
+  const std::vector<std::string> failures = FailuresWith(RestoreLosingAKeyFoundGone, figures);
   EXPECT_GT(figures.lostUnshown, 0);
-  ASSERT_GT(failures.size(), 0);
-  EXPECT_NE(std::string(failures.GetTestPartResult(0).message())
-                .find("delete the DSN key of Wide before call"),
-            std::string::npos)
-      << failures.GetTestPartResult(0).message();
-  EXPECT_NE(std::string(failures.GetTestPartResult(0).message())
-                .find("DSN Wide ends in one of the forms that lose nothing"),
-            std::string::npos)
-      << failures.GetTestPartResult(0).message();
+  ASSERT_GT(failures.size(), 0u);
+  EXPECT_NE(failures[0].find("delete the DSN key of Wide before call"), std::string::npos) << failures[0];
+  EXPECT_NE(failures[0].find("DSN Wide ends in one of the forms that lose nothing"), std::string::npos)
+      << failures[0];
+}
+
+TEST(DsnRestoreInterferenceSweep, FailsOnARestoreThatTrustsItsWrites) {
+  Figures figures;
+  const std::vector<std::string> failures = FailuresWith(RestoreTrustingItsWrites, figures);
+  EXPECT_GT(figures.lostUnshown, 0);
+  // A value another program added to the new key while it was written.
+  EXPECT_TRUE(std::any_of(failures.begin(), failures.end(), [](const std::string& failure) {
+    return failure.find("add a value of Wide before call") != std::string::npos &&
+           failure.find("DSN Wide ends in one of the forms that lose nothing") != std::string::npos;
+  }));
 }
 
 }  // namespace

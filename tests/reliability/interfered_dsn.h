@@ -11,13 +11,18 @@
 //   had finished with the DSN before the other program acted;
 // - rebuilt exactly from the backup the tool read;
 // - rebuilt, with the one value the other program set or removed in the new
-//   key while its values were written (its value, or the tool's if the tool
-//   wrote that name again after it);
-// - rebuilt, then changed by the other program (it acted after the rebuild);
+//   key before the tool read it back (its value, or the tool's if the tool
+//   wrote that name again after it), and the backup text in exactly one box
+//   of that DSN, which the summary does not count;
+// - rebuilt, then changed by the other program (it acted once the tool had
+//   begun to read the rebuilt key back, and the tool did not see it);
 // - the key as the other program left it (gone, made again, or made by a
 //   subkey) and the backup text in exactly one box of that DSN: the tool
 //   never writes into a key the other program made, nor makes again a key it
 //   deleted.
+// What the other program did while the tool read the rebuilt key back may be
+// seen or not: seen, the backup is in its box and the DSN is not counted;
+// unseen, the DSN is counted and the key holds what the other program left.
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +37,7 @@ namespace interfered_dsn {
 
 using dsn_outcome::Key;
 
-enum class Form { kAsLeft, kRebuilt, kRebuiltWithTheirValue, kRebuiltThenChanged, kBackupInItsBox };
+enum class Form { kAsLeft, kRebuilt, kRebuiltWithTheirValueShown, kRebuiltThenChanged, kBackupInItsBox };
 inline constexpr int kFormCount = 5;
 
 inline const char* FormName(Form form) {
@@ -41,8 +46,8 @@ inline const char* FormName(Form form) {
       return "as the other program left it";
     case Form::kRebuilt:
       return "rebuilt";
-    case Form::kRebuiltWithTheirValue:
-      return "rebuilt with its value";
+    case Form::kRebuiltWithTheirValueShown:
+      return "rebuilt with its value, backup text in its box";
     case Form::kRebuiltThenChanged:
       return "rebuilt, then changed by it";
     case Form::kBackupInItsBox:
@@ -123,6 +128,7 @@ struct History {
   Key finalAlone;                // its key after the run alone
   bool rebuiltAlone = false;     // the run alone rebuilds it
   bool afterItsFailedAttempt = false;  // the other program acted after the tool's failed attempt on the key
+  bool afterItsReadBackBegan = false;  // it acted once the tool had begun to read the rebuilt key back
 };
 
 struct Outcome {
@@ -190,12 +196,16 @@ inline std::optional<Outcome> OutcomeOf(const History& h, const Key& now,
     return std::nullopt;
   }
 
-  // The tool had finished with the DSN: what the other program did then is
-  // its own, and stays.
-  if ((h.rebuiltAlone && h.atTheAction == rebuilt) || h.afterItsFailedAttempt) {
+  // The tool had finished with the DSN, or was reading its rebuilt key back:
+  // what the other program did then is its own, and stays. Only a change the
+  // tool saw while it read the key back is shown, and then not counted.
+  if ((h.rebuiltAlone && h.afterItsReadBackBegan) || h.afterItsFailedAttempt) {
     const Key expected = h.onItsKey ? h.left : h.finalAlone;
-    if (now != expected || showing != 0) {
+    if (now != expected || (showing != 0 && h.afterItsFailedAttempt)) {
       return std::nullopt;
+    }
+    if (showing != 0) {
+      return Outcome{h.deletedItsKey ? Form::kBackupInItsBox : Form::kRebuiltWithTheirValueShown, false};
     }
     const Form form = !h.rebuiltAlone ? Form::kAsLeft : now == rebuilt ? Form::kRebuilt : Form::kRebuiltThenChanged;
     return Outcome{form, h.rebuiltAlone};
@@ -205,10 +215,11 @@ inline std::optional<Outcome> OutcomeOf(const History& h, const Key& now,
   if (!(h.deletedItsKey && !h.left) && now == rebuilt && showing == 0) {
     return Outcome{Form::kRebuilt, true};
   }
-  // Its value set or removed in the new key, the tool's old key gone.
+  // Its value set or removed in the new key, the tool's old key gone: the
+  // tool read the key back and showed the backup.
   const bool inTheNewKey = h.atTheAction && h.atTheAction != h.before;
-  if (h.touched && inTheNewKey && showing == 0 && detail::RebuiltBesides(now, rebuilt, *h.touched, h.left)) {
-    return Outcome{Form::kRebuiltWithTheirValue, true};
+  if (h.touched && inTheNewKey && showing == 1 && detail::RebuiltBesides(now, rebuilt, *h.touched, h.left)) {
+    return Outcome{Form::kRebuiltWithTheirValueShown, false};
   }
   // The tool changed nothing. When the other program deleted the key the tool
   // had read, the tool found it gone, and the box is the backup's only copy.

@@ -153,6 +153,8 @@ const std::map<Call, Invoker>& Invokers() {
       {Call::SHGetFolderPathW,
        {[] { return win32::SHGetFolderPathW(CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK; }}},
       {Call::WideCharToMultiByte, {[] { return win32::WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0) == 0; }}},
+      {Call::CompareStringOrdinal,
+       {[] { return win32::CompareStringOrdinal(u"a", 1, u"A", 1, TRUE) != CSTR_EQUAL; }}},
       {Call::WriteStandardOutput, {[] {
          win32::WriteStandardOutput(u"a", 1);
          return false;

@@ -228,6 +228,17 @@ def unicode_values_come_back_intact(s):
     s.expect_key(key(HKCU, "Sales"), values)
 
 
+def names_repeated_in_another_letter_case_are_one_value(s):
+    # The registry keeps the first name and the last text; the tool, reading
+    # the key back, must take that for what it wrote, Greek letters included.
+    backup = '{"Server":"a","SERVER":"b","\u0394\u03b9\u03ba\u03c4\u03c5\u03bf":"c",' \
+             '"\u0394\u0399\u039a\u03a4\u03a5\u039f":"d"}'
+    s.seed(dsn(HKCU, "Sales", backup, {"Server": "old"}))
+    s.run()
+    s.expect_boxes(CONFIRMATION, summary("1 DSN restored"))
+    s.expect_key(key(HKCU, "Sales"), {"Server": "b", "\u0394\u03b9\u03ba\u03c4\u03c5\u03bf": "d"})
+
+
 def backup_over_64_kib_is_shown_and_skipped(s):
     s.seed(dsn(HKCU, "Sales", '{"Server":"' + "x" * 33000 + '"}', {"Server": "old"}))
     s.run()
@@ -258,6 +269,7 @@ SCENARIOS = [
     (member_name_over_the_registry_limit_keeps_the_key, "with_display"),
     (dsn_key_with_a_subkey_cannot_be_deleted, "with_display"),
     (unicode_values_come_back_intact, "with_display"),
+    (names_repeated_in_another_letter_case_are_one_value, "with_display"),
     (backup_over_64_kib_is_shown_and_skipped, "with_display"),
     (two_hundred_dsns_in_one_run, "with_display"),
 ]

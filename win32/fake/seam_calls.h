@@ -56,6 +56,9 @@
   FAILS(SHGetFolderPathW, (5), (2, 3))                                                                              \
   /* Text conversion (kernel32): bad argument, no mapping */                                                        \
   FAILS(WideCharToMultiByte, (87, 1113), ())                                                                        \
+  CANNOT_FAIL(CompareStringOrdinal,                                                                                 \
+              "it compares two texts the tool holds, with their lengths: it fails only for a null text or a "       \
+              "negative length other than -1, which the tool never passes")                                         \
   /* Standard streams */                                                                                            \
   CANNOT_FAIL(WriteStandardOutput,                                                                                  \
               "it returns nothing: a line that a closed or full output loses cannot be reported anywhere else, "   \
