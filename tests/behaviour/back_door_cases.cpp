@@ -3,6 +3,7 @@
 // door reads the same through the other, and is a state a real registry or
 // file system can hold. On the model only.
 #include "tests/behaviour/behaviour_case.h"
+#include "tests/behaviour/file_steps.h"
 #include "tests/behaviour/platform.h"
 #include "tests/behaviour/registry_steps.h"
 #include "win32/fake/fake_win32.h"
@@ -75,10 +76,6 @@ BEHAVIOUR_CASE(BackDoor, WhatTheSeamWritesIsWhatKeyValuesShows) {
   REQUIRE_EQ(win32::RegDeleteKeyW(key.get(), u""), ERROR_SUCCESS);
   CHECK_TRUE(!win32::fake::KeyExists(HKEY_CURRENT_USER, Scratch(u"K")));
   CHECK_TRUE(!win32::fake::KeyValues(HKEY_CURRENT_USER, Scratch(u"K")));
-}
-
-std::u16string InScratch(std::u16string_view name) {
-  return std::u16string(kScratchFolder) + u"\\" + std::u16string(name);
 }
 
 BEHAVIOUR_CASE(BackDoor, AddFileIsAFileInAFolderTheSeamUses) {

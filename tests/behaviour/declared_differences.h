@@ -37,9 +37,11 @@ inline constexpr Difference kValueOrder{
 
 inline constexpr Difference kKeySecurity{
     "a right that a registry key's security descriptor denies",
-    "refused with ERROR_ACCESS_DENIED (5) wherever it is needed: opening the key for it (DELETE alone "
-    "included), deleting the key (DELETE), creating a subkey (KEY_CREATE_SUB_KEY, checked against the parent "
-    "key's descriptor whatever the rights of the handle it is reached through)",
+    "refused with ERROR_ACCESS_DENIED (5) wherever it is needed, against the descriptor as it stands: opening "
+    "the key for it (DELETE alone included), deleting the key (RegDeleteKeyW opens it anew for DELETE, whatever "
+    "the rights of the handle given: RegDeleteKeyExW's page), creating a subkey (KEY_CREATE_SUB_KEY, checked "
+    "against the parent key's descriptor whatever the rights of the handle it is reached through); a handle "
+    "opened before keeps the rights it was granted for its own reads and writes",
     "https://learn.microsoft.com/en-us/windows/win32/sysinfo/registry-key-security-and-access-rights",
     "refuses it when the key is opened for it, but grants DELETE asked alone, deletes the key, and creates "
     "the subkey"};
@@ -48,6 +50,15 @@ inline constexpr Difference kOverwriteHiddenOrSystem{
     "CREATE_ALWAYS over a hidden or system file",
     "fails with ERROR_ACCESS_DENIED (5) unless the attributes asked for include the file's HIDDEN and SYSTEM",
     "https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-createfilew", "overwrites the file"};
+
+inline constexpr Difference kDeletePending{
+    "a file deleted while another handle holds it open",
+    "marked for deletion: it goes when its last handle closes, and until then CreateFileW of it fails with "
+    "ERROR_ACCESS_DENIED (5), as does DeleteFileW; Windows 10 from version 1903 deletes on NTFS with POSIX "
+    "semantics instead, and the name is gone at once",
+    "https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-deletefilew",
+    "removes it too when its last handle closes, but until then opens it as the share modes allow, and deletes it "
+    "again"};
 
 inline constexpr Difference kEncryptedAttribute{
     "FILE_ATTRIBUTE_ENCRYPTED on a new file",

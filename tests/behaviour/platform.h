@@ -36,9 +36,46 @@ bool MakeFolder(const std::u16string& path);
 bool SetFileAttributesOf(const std::u16string& path, DWORD attributes);
 // GetFileAttributesW: INVALID_FILE_ATTRIBUTES when the file is missing.
 DWORD FileAttributesOf(const std::u16string& path);
-// An administrator withdraws rights from every user on a key below
-// HKEY_CURRENT_USER (its security descriptor denies them).
-bool WithdrawKeyRights(const std::u16string& path, REGSAM rights);
+
+// Another program at work while a case runs: each action is one the
+// interference sweep has another program take (win32/fake/other_program.h).
+// On the model they are those very functions; on a real Win32, the calls
+// such a program makes. As there, an action that meets a missing key or file
+// does nothing, and a call of it that is refused leaves the rest done. Keys
+// are below HKEY_CURRENT_USER.
+namespace other_program {
+
+// A REG_SZ value, stored with its NUL.
+struct TextValue {
+  std::u16string name;
+  std::u16string text;
+};
+
+// Deletes the key with its values and subkeys (RegDeleteTreeW).
+void DeleteKey(const std::u16string& path);
+// Makes the key and any parent missing (RegCreateKeyExW), then sets the values in it.
+void MakeKey(const std::u16string& path, const std::vector<TextValue>& values = {});
+void SetValueOf(const std::u16string& path, const TextValue& value);
+// RegDeleteValueW.
+void DeleteValueOf(const std::u16string& path, const std::u16string& name);
+// An administrator withdraws rights from every user: the key's security
+// descriptor denies them.
+void WithdrawRights(const std::u16string& path, REGSAM rights);
+
+// Creates the file if it is not there (CREATE_NEW), and closes it.
+void MakeFile(const std::u16string& path);
+// Opens the file for reading with the share mode, creating it if it is not
+// there (OPEN_ALWAYS), and holds it open until the case ends.
+void HoldOpen(const std::u16string& path, DWORD shareMode);
+// attrib +r: the file keeps its other attributes.
+void MakeReadOnly(const std::u16string& path);
+// DeleteFileW.
+void RemoveFile(const std::u16string& path);
+// rd /s: deletes what it can of the folder's files, then the folder if
+// nothing is left in it.
+void RemoveFolder(const std::u16string& path);
+
+}  // namespace other_program
 
 // Only where a real Win32 runs the cases: its own conversions and upper
 // case, to hold the tools' and the model's against. Nothing on the model.

@@ -20,6 +20,19 @@ std::vector<std::u16string>& KeysWithRightsWithdrawn() {
   return keys;
 }
 
+// The files another program holds open until the case ends.
+std::vector<HANDLE>& HeldFiles() {
+  static std::vector<HANDLE> held;
+  return held;
+}
+
+void ReleaseHeldFiles() {
+  for (const HANDLE file : HeldFiles()) {
+    ::CloseHandle(file);
+  }
+  HeldFiles().clear();
+}
+
 bool SetKeySecurity(const std::u16string& path, const std::u16string& sddl) {
   HKEY key = nullptr;
   if (::RegOpenKeyExW(HKEY_CURRENT_USER, AsWide(path.c_str()), 0, READ_CONTROL | WRITE_DAC, &key) != 0) {
@@ -79,6 +92,7 @@ const char* PlatformName() { return ThisPlatform() == Platform::kWine ? "Wine" :
 
 void BeginCase() {
   // What an interrupted run may have left.
+  ReleaseHeldFiles();
   RemoveScratchKey();
   RemoveFolder(kScratchFolder);
   HKEY key = nullptr;
@@ -91,6 +105,7 @@ void BeginCase() {
 
 std::vector<std::string> EndCase() {
   std::vector<std::string> left;
+  ReleaseHeldFiles();
   RemoveScratchKey();
   if (!RemoveFolder(kScratchFolder)) {
     left.push_back("the scratch folder could not be emptied: a file of the case is still open");
@@ -106,15 +121,89 @@ bool SetFileAttributesOf(const std::u16string& path, DWORD attributes) {
 
 DWORD FileAttributesOf(const std::u16string& path) { return ::GetFileAttributesW(AsWide(path.c_str())); }
 
-bool WithdrawKeyRights(const std::u16string& path, REGSAM rights) {
+namespace other_program {
+
+void DeleteKey(const std::u16string& path) { ::RegDeleteTreeW(HKEY_CURRENT_USER, AsWide(path.c_str())); }
+
+void MakeKey(const std::u16string& path, const std::vector<TextValue>& values) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, AsWide(path.c_str()), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  for (const TextValue& value : values) {
+    ::RegSetValueExW(key, AsWide(value.name.c_str()), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text.c_str()),
+                     static_cast<DWORD>((value.text.size() + 1) * sizeof(char16_t)));
+  }
+  ::RegCloseKey(key);
+}
+
+void SetValueOf(const std::u16string& path, const TextValue& value) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, AsWide(path.c_str()), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    ::RegSetValueExW(key, AsWide(value.name.c_str()), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text.c_str()),
+                     static_cast<DWORD>((value.text.size() + 1) * sizeof(char16_t)));
+    ::RegCloseKey(key);
+  }
+}
+
+void DeleteValueOf(const std::u16string& path, const std::u16string& name) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, AsWide(path.c_str()), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    ::RegDeleteValueW(key, AsWide(name.c_str()));
+    ::RegCloseKey(key);
+  }
+}
+
+void WithdrawRights(const std::u16string& path, REGSAM rights) {
   char sddl[64];
   std::snprintf(sddl, sizeof sddl, "D:(D;;0x%lX;;;WD)(A;;KA;;;WD)", static_cast<unsigned long>(rights));
-  if (!SetKeySecurity(path, std::u16string(sddl, sddl + std::char_traits<char>::length(sddl)))) {
-    return false;
+  if (SetKeySecurity(path, std::u16string(sddl, sddl + std::char_traits<char>::length(sddl)))) {
+    KeysWithRightsWithdrawn().push_back(path);
   }
-  KeysWithRightsWithdrawn().push_back(path);
-  return true;
 }
+
+void MakeFile(const std::u16string& path) {
+  const HANDLE file =
+      ::CreateFileW(AsWide(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(file);
+  }
+}
+
+void HoldOpen(const std::u16string& path, DWORD shareMode) {
+  const HANDLE file = ::CreateFileW(AsWide(path.c_str()), GENERIC_READ, shareMode, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    HeldFiles().push_back(file);
+  }
+}
+
+void MakeReadOnly(const std::u16string& path) {
+  const DWORD attributes = ::GetFileAttributesW(AsWide(path.c_str()));
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    ::SetFileAttributesW(AsWide(path.c_str()), (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_READONLY);
+  }
+}
+
+void RemoveFile(const std::u16string& path) { ::DeleteFileW(AsWide(path.c_str())); }
+
+void RemoveFolder(const std::u16string& path) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW(AsWide((path + u"\\*").c_str()), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const std::u16string name(reinterpret_cast<const char16_t*>(found.cFileName));
+        ::DeleteFileW(AsWide((path + u"\\" + name).c_str()));
+      }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryW(AsWide(path.c_str()));
+}
+
+}  // namespace other_program
 
 std::optional<Converted> PlatformToUtf8(std::u16string_view text, DWORD flags) {
   Converted converted;

@@ -80,12 +80,7 @@ BEHAVIOUR_CASE(Registry, HandleOfADeletedKeyAnswersKeyDeleted) {
   REQUIRE_EQ(Open(Scratch(u"K"), KEY_ALL_ACCESS, held), ERROR_SUCCESS);
   REQUIRE_EQ(win32::RegDeleteKeyW(deleter.get(), u""), ERROR_SUCCESS);
 
-  DWORD count = 0;
-  CHECK_EQ(win32::RegQueryInfoKeyW(held.get(), &count), ERROR_KEY_DELETED);
-  CHECK_EQ(Enumerate(held.get(), 0).status, ERROR_KEY_DELETED);
-  CHECK_EQ(SetText(held.get(), u"Server", u"db1"), ERROR_KEY_DELETED);
-  UniqueHkey sub;
-  CHECK_EQ(Create(held.get(), u"Sub", sub), ERROR_KEY_DELETED);
+  CheckEveryCallAnswersKeyDeleted(held.get(), u"Sub");
   CHECK_EQ(win32::RegDeleteKeyW(held.get(), u""), ERROR_KEY_DELETED);
 
   UniqueHkey again;
@@ -270,7 +265,7 @@ BEHAVIOUR_CASE(Registry, RightWithdrawnFromAKeyIsRefused) {
     UniqueHkey key;
     REQUIRE_EQ(Create(path, key), ERROR_SUCCESS);
     key.reset();
-    REQUIRE_TRUE(WithdrawKeyRights(path, row.withdrawn));
+    other_program::WithdrawRights(path, row.withdrawn);
     CHECK_EQ(Open(path, KEY_ALL_ACCESS, key), ERROR_ACCESS_DENIED);
     CHECK_EQ(Open(path, row.withdrawn, key), refused(row.withdrawn != DELETE));
     CHECK_EQ(Open(path, KEY_READ, key), row.withdrawn == KEY_QUERY_VALUE ? ERROR_ACCESS_DENIED : ERROR_SUCCESS);

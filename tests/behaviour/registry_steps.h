@@ -1,11 +1,13 @@
 #pragma once
 // The registry steps the cases are made of, each one seam call or a short
-// run of them, below the case's scratch key under HKEY_CURRENT_USER.
+// run of them, below the case's scratch key under HKEY_CURRENT_USER, and the
+// checks several cases share.
 #include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tests/behaviour/behaviour_case.h"
 #include "tests/behaviour/platform.h"
 #include "win32/api.h"
 #include "win32/unique_handles.h"
@@ -99,6 +101,18 @@ inline std::vector<std::u16string> ValueNames(HKEY key) {
 inline DWORD ValueCount(HKEY key) {
   DWORD count = 0;
   return win32::RegQueryInfoKeyW(key, &count) == ERROR_SUCCESS ? count : 0xFFFFFFFF;
+}
+
+// A handle whose key was deleted: every call through it answers
+// ERROR_KEY_DELETED, a create or an open below it too (`below` was a subkey).
+inline void CheckEveryCallAnswersKeyDeleted(HKEY key, const std::u16string& below) {
+  DWORD count = 0;
+  CHECK_EQ(win32::RegQueryInfoKeyW(key, &count), ERROR_KEY_DELETED);
+  CHECK_EQ(Enumerate(key, 0).status, ERROR_KEY_DELETED);
+  CHECK_EQ(SetText(key, u"Server", u"db1"), ERROR_KEY_DELETED);
+  win32::UniqueHkey sub;
+  CHECK_EQ(Create(key, u"New", sub), ERROR_KEY_DELETED);
+  CHECK_EQ(win32::RegOpenKeyExW(key, below.c_str(), 0, KEY_READ, sub.put()), ERROR_KEY_DELETED);
 }
 
 }  // namespace behaviour

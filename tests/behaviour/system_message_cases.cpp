@@ -30,7 +30,8 @@ Text SystemText(DWORD code, DWORD language) {
 }
 
 // Windows' texts (en-US), as Microsoft's System Error Codes pages list them,
-// and Wine's own: each ends with CR LF.
+// and Wine's own: each ends with CR LF. Every code a tool shows, or that the
+// sweeps make a call give (injected, or from the state another program left).
 struct Row {
   DWORD code;
   std::u16string windows;
@@ -48,6 +49,7 @@ const Row kRows[] = {
      u"Sharing violation.\r\n"},
     {80, u"The file exists.\r\n", u"File exists.\r\n"},
     {87, u"The parameter is incorrect.\r\n", u"Invalid parameter.\r\n"},
+    {109, u"The pipe has been ended.\r\n", u"Broken pipe.\r\n"},
     {112, u"There is not enough space on the disk.\r\n", u"Disk full.\r\n"},
     {123, u"The filename, directory name, or volume label syntax is incorrect.\r\n", u"Invalid name.\r\n"},
     {161, u"The specified path is invalid.\r\n", u"Path is invalid.\r\n"},
@@ -55,10 +57,13 @@ const Row kRows[] = {
     {206, u"The filename or extension is too long.\r\n", u"File name is too long.\r\n"},
     {234, u"More data is available.\r\n", u"More data available.\r\n"},
     {259, u"No more data is available.\r\n", u"No more data available.\r\n"},
+    {317, u"The system cannot find message text for message number 0x%1 in the message file for %2.\r\n",
+     u"Message 0x%1 not found in file %2.\r\n"},
     {1018, u"Illegal operation attempted on a registry key that has been marked for deletion.\r\n",
      u"Key deleted.\r\n"},
     {1113, u"No mapping for the Unicode character exists in the target multi-byte code page.\r\n",
      u"No Unicode translation.\r\n"},
+    {1450, u"Insufficient system resources exist to complete the requested service.\r\n", u"No system resources.\r\n"},
 };
 
 BEHAVIOUR_CASE(SystemMessages, TextOfEachCodeTheToolsShow) {

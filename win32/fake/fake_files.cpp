@@ -1,6 +1,7 @@
 // Files on the fake: folders that exist or not, files that a create leaves
-// and a delete removes, share modes between open handles, and the last-error
-// codes Windows sets. Also the shell folder lookup and the conversion to UTF-8.
+// and a delete removes (once no handle holds them open), share modes between
+// open handles, and the last-error codes Windows sets. Also the shell folder
+// lookup and the conversion to UTF-8.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -121,6 +122,11 @@ bool OpenWithoutDeleteSharing(const std::u16string& key) {
   return false;
 }
 
+bool IsOpen(const std::u16string& key) {
+  const auto& open = TheState().openFiles;
+  return std::any_of(open.begin(), open.end(), [&](const auto& o) { return o.second.key == key; });
+}
+
 }  // namespace
 
 void AddFolder(std::u16string_view path) { AddFolderKey(PathKey(path)); }
@@ -233,6 +239,10 @@ HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMod
   }
   const auto existing = s.files.find(key);
   const bool exists = existing != s.files.end();
+  // A file deleted while still open is refused to every open until it goes.
+  if (exists && existing->second.deletePending) {
+    return Fail(ERROR_ACCESS_DENIED);
+  }
   if (!exists && !creates) {
     return Fail(ERROR_FILE_NOT_FOUND);
   }
@@ -267,8 +277,16 @@ BOOL CloseHandle(HANDLE handle) {
   if (const auto failure = EnterCall(Call::CloseHandle)) {
     return FailBool(*failure);
   }
-  if (TheState().openFiles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) {
+  State& s = TheState();
+  const auto open = s.openFiles.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (open == s.openFiles.end()) {
     return FailBool(ERROR_INVALID_HANDLE);
+  }
+  const std::u16string key = open->second.key;
+  s.openFiles.erase(open);
+  // The last handle of a file deleted while open takes it with it.
+  if (const auto file = s.files.find(key); file != s.files.end() && file->second.deletePending && !IsOpen(key)) {
+    s.files.erase(file);
   }
   return TRUE;
 }
@@ -292,13 +310,22 @@ BOOL DeleteFileW(const char16_t* fileName) {
   if (file == s.files.end()) {
     return FailBool(ERROR_FILE_NOT_FOUND);
   }
-  if ((file->second.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  if ((file->second.attributes & FILE_ATTRIBUTE_READONLY) != 0 || file->second.deletePending) {
     return FailBool(ERROR_ACCESS_DENIED);
   }
   if (OpenWithoutDeleteSharing(key)) {
     return FailBool(ERROR_SHARING_VIOLATION);
   }
-  s.files.erase(file);
+  // DeleteFileW marks the file for deletion: while another handle holds it
+  // open (sharing its delete), it stays, refusing every open, until that
+  // handle closes. (Windows 10 from version 1903 removes the name at once on
+  // NTFS; the documented way is kept.)
+  // https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-deletefilew
+  if (IsOpen(key)) {
+    file->second.deletePending = true;
+  } else {
+    s.files.erase(file);
+  }
   return TRUE;
 }
 

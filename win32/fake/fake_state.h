@@ -31,6 +31,7 @@ struct OpenKey {
 struct FakeFile {
   std::u16string path;  // as created
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  bool deletePending = false;  // deleted while open: it goes when its last handle closes
 };
 
 struct OpenFile {

@@ -96,7 +96,8 @@ bool FileExists(std::u16string_view path);
 void ChangeFileAttributes(std::u16string_view path, DWORD attributes);
 // A file's attributes as GetFileAttributesW gives them, or nothing when missing.
 std::optional<DWORD> FileAttributes(std::u16string_view path);
-// Every file, by the path it was created with.
+// Every file, by the path it was created with; a file deleted while a handle
+// holds it open is there until that handle closes.
 std::vector<std::u16string> FilePaths();
 // Every attempt to create or open a file in the folder fails with the code, as
 // in a folder whose permissions refuse the caller.
