@@ -111,10 +111,12 @@ TEST_F(FakeRegistryTest, CreateMakesMissingParentsAndOpensAnExistingKey) {
 
 TEST_F(FakeRegistryTest, InjectedFailuresHitTheChosenCalls) {
   CreateKey(HKEY_CURRENT_USER, u"K");
-  FailCall(Call::RegOpenKeyExW, ERROR_PATH_NOT_FOUND, 2);
+  // A refusal, which leaves the key as it is: a code that says the key is
+  // missing would contradict it.
+  FailCall(Call::RegOpenKeyExW, ERROR_NOT_ENOUGH_MEMORY, 2);
   UniqueHkey key;
   EXPECT_EQ(Open(u"K", KEY_READ, key), ERROR_SUCCESS);
-  EXPECT_EQ(Open(u"K", KEY_READ, key), static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(Open(u"K", KEY_READ, key), static_cast<LSTATUS>(ERROR_NOT_ENOUGH_MEMORY));
   EXPECT_FALSE(key);
   EXPECT_EQ(Open(u"K", KEY_READ, key), ERROR_SUCCESS);
 
