@@ -1,6 +1,7 @@
 #include "dsn_restore/key_read_back.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "win32/api.h"
@@ -54,17 +55,20 @@ ReadBack ReadBackKey(HKEY key, const std::vector<BackupMember>& members) {
     return ReadBack::kChanged;
   }
   // Room for the longest name the registry takes, and for any text a backup
-  // (itself at most 64 KiB) can hold.
-  std::vector<char16_t> name(kMaxValueNameUnits + 1);
-  std::vector<BYTE> data(65536);
+  // (itself at most 64 KiB) can hold; left uninitialised, as the registry
+  // fills what it reports.
+  constexpr DWORD kNameUnits = kMaxValueNameUnits + 1;
+  constexpr DWORD kDataBytes = 65536;
+  const auto name = std::make_unique_for_overwrite<char16_t[]>(kNameUnits);
+  const auto data = std::make_unique_for_overwrite<BYTE[]>(kDataBytes);
   for (DWORD index = 0; index < count; ++index) {
-    DWORD nameUnits = static_cast<DWORD>(name.size());
-    DWORD dataBytes = static_cast<DWORD>(data.size());
-    const LSTATUS status = win32::RegEnumValueW(key, index, name.data(), &nameUnits, data.data(), &dataBytes);
+    DWORD nameUnits = kNameUnits;
+    DWORD dataBytes = kDataBytes;
+    const LSTATUS status = win32::RegEnumValueW(key, index, name.get(), &nameUnits, data.get(), &dataBytes);
     if (status != ERROR_SUCCESS) {
       return AfterFailedRead(status);
     }
-    const std::u16string valueName(name.data(), nameUnits);
+    const std::u16string valueName(name.get(), nameUnits);
     const auto value = std::find_if(written.begin(), written.end(),
                                     [&](const WrittenValue& w) { return !w.readBack && w.name == valueName; });
     if (value == written.end()) {
@@ -72,7 +76,7 @@ ReadBack ReadBackKey(HKEY key, const std::vector<BackupMember>& members) {
     }
     const auto* text = reinterpret_cast<const BYTE*>(value->text.c_str());
     const std::size_t textBytes = (value->text.size() + 1) * sizeof(char16_t);  // with its NUL, as written
-    if (dataBytes != textBytes || !std::equal(text, text + textBytes, data.begin())) {
+    if (dataBytes != textBytes || !std::equal(text, text + textBytes, data.get())) {
       return ReadBack::kChanged;
     }
     value->readBack = true;
