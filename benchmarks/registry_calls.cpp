@@ -32,10 +32,11 @@ int main() {
   };
   // The least: one enumeration step to list the DSN, one read of its Backup
   // value (open, query, close), the delete by name below the tree key, the
-  // create, twelve values, and closing the new key.
+  // create, twelve values, the new key read back (its count and its twelve
+  // values), and closing it.
   const Row rows[] = {
-      {"RegOpenKeyExW", Call::RegOpenKeyExW, 1},     {"RegQueryInfoKeyW", Call::RegQueryInfoKeyW, 0},
-      {"RegEnumValueW", Call::RegEnumValueW, 2},     {"RegDeleteKeyW", Call::RegDeleteKeyW, 1},
+      {"RegOpenKeyExW", Call::RegOpenKeyExW, 1},     {"RegQueryInfoKeyW", Call::RegQueryInfoKeyW, 1},
+      {"RegEnumValueW", Call::RegEnumValueW, 14},    {"RegDeleteKeyW", Call::RegDeleteKeyW, 1},
       {"RegCreateKeyExW", Call::RegCreateKeyExW, 1}, {"RegSetValueExW", Call::RegSetValueExW, 12},
       {"RegCloseKey", Call::RegCloseKey, 2},
   };
